@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+namespace mdx {
+
+// Plain metadata as a data source delivers it. The object model (catalog.h) wraps these.
+struct MemberInfo
+{
+    QString name;
+};
+
+struct LevelInfo
+{
+    QString name;
+    QString uniqueName;
+    QList<MemberInfo> members; // filled for the Measures level only
+};
+
+struct HierarchyInfo
+{
+    QString name;
+    QString uniqueName;
+    QList<LevelInfo> levels;
+};
+
+struct DimensionInfo
+{
+    QString name;
+    QString uniqueName;
+    QList<HierarchyInfo> hierarchies;
+};
+
+struct CubeSchema
+{
+    QList<DimensionInfo> dimensions; // definition order, Measures included
+};
+
+struct CubeInfo
+{
+    QString name;
+    QString description;
+};
+
+// One open catalog behind a Connection: the embedded sample, a schema file, or a server.
+// Every operation may throw mdx::Failure.
+class DataSource
+{
+public:
+    virtual ~DataSource() = default;
+
+    virtual QString catalogName() const = 0;
+    // The cube list, in the source's order.
+    virtual QList<CubeInfo> cubes() = 0;
+    // A cube's dimensions; read when first asked for and kept for the connection.
+    virtual std::shared_ptr<const CubeSchema> cubeSchema(int cubeIndex) = 0;
+    // Requests sent to a server so far (0 for sources that send none); for measuring.
+    virtual int requestCount() const { return 0; }
+};
+
+} // namespace mdx
