@@ -1,0 +1,203 @@
+// The project's own OLAP test server: Mondrian's XML for Analysis servlet in an embedded Jetty,
+// on 127.0.0.1 only, over an in-memory HSQLDB that lives in this JVM and is filled from a SQL
+// script at start.
+//
+// Usage: java OlapTestServer --port N --schema FILE --sql FILE --workdir DIR
+//                            [--user NAME --password TEXT]
+//
+// Port 0 takes a free port; the port actually bound is written to DIR/port once the server
+// listens, so the caller never races another process for a port it only guessed was free.
+// Paths served:
+//   /xmla         the catalog, no authentication
+//   /xmla-secure  the same catalog behind HTTP Basic authentication (only with --user)
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.sql.Connection;
+import java.sql.DriverManager;
+import java.sql.Statement;
+import java.util.Base64;
+import java.util.EnumSet;
+import java.util.HashMap;
+import java.util.Map;
+
+import javax.servlet.DispatcherType;
+import javax.servlet.Filter;
+import javax.servlet.FilterChain;
+import javax.servlet.FilterConfig;
+import javax.servlet.ServletException;
+import javax.servlet.ServletRequest;
+import javax.servlet.ServletResponse;
+import javax.servlet.http.HttpServletRequest;
+import javax.servlet.http.HttpServletResponse;
+
+import org.eclipse.jetty.server.Server;
+import org.eclipse.jetty.server.ServerConnector;
+import org.eclipse.jetty.servlet.FilterHolder;
+import org.eclipse.jetty.servlet.ServletContextHandler;
+import org.eclipse.jetty.servlet.ServletHolder;
+
+public final class OlapTestServer {
+    private static final String DATABASE = "olaptest";
+
+    public static void main(String[] args) throws Exception {
+        Map<String, String> opt = parse(args);
+        int port = Integer.parseInt(require(opt, "port"));
+        Path schema = Paths.get(require(opt, "schema")).toAbsolutePath();
+        Path sql = Paths.get(require(opt, "sql")).toAbsolutePath();
+        Path workdir = Paths.get(require(opt, "workdir")).toAbsolutePath();
+        Files.createDirectories(workdir);
+
+        // The in-memory database exists while one connection holds it open; keep this one
+        // for the life of the server.
+        Class.forName("org.hsqldb.jdbc.JDBCDriver");
+        Connection keepAlive = DriverManager.getConnection("jdbc:hsqldb:mem:" + DATABASE, "SA", "");
+        loadScript(keepAlive, sql);
+
+        Path dataSources = workdir.resolve("datasources.xml");
+        Files.write(dataSources, dataSourcesXml(schema).getBytes(StandardCharsets.UTF_8));
+        // Mondrian reads the configuration only from a URL; a plain path is silently ignored.
+        String dataSourcesUrl = dataSources.toUri().toString();
+
+        Server server = new Server();
+        ServerConnector connector = new ServerConnector(server);
+        connector.setHost("127.0.0.1");
+        connector.setPort(port);
+        server.addConnector(connector);
+
+        ServletContextHandler context = new ServletContextHandler(ServletContextHandler.NO_SESSIONS);
+        context.setContextPath("/");
+        context.addServlet(xmlaServlet(dataSourcesUrl), "/xmla");
+        if (opt.containsKey("user")) {
+            context.addServlet(xmlaServlet(dataSourcesUrl), "/xmla-secure");
+            FilterHolder auth = new FilterHolder(new BasicAuthFilter(require(opt, "user"),
+                    opt.getOrDefault("password", "")));
+            context.addFilter(auth, "/xmla-secure", EnumSet.of(DispatcherType.REQUEST));
+        }
+        server.setHandler(context);
+        server.setStopAtShutdown(true);
+        server.start();
+
+        // Written after the bind, atomically, so a reader never sees a partial number.
+        Path portFile = workdir.resolve("port");
+        Path tmp = workdir.resolve("port.tmp");
+        Files.write(tmp, Integer.toString(connector.getLocalPort()).getBytes(StandardCharsets.US_ASCII));
+        Files.move(tmp, portFile, java.nio.file.StandardCopyOption.ATOMIC_MOVE);
+        System.err.println("OlapTestServer listening on 127.0.0.1:" + connector.getLocalPort());
+
+        server.join();
+        keepAlive.close();
+    }
+
+    private static ServletHolder xmlaServlet(String dataSourcesUrl) {
+        ServletHolder holder = new ServletHolder(new mondrian.xmla.impl.MondrianXmlaServlet());
+        holder.setInitParameter("DataSourcesConfig", dataSourcesUrl);
+        holder.setInitOrder(1);
+        return holder;
+    }
+
+    private static String dataSourcesXml(Path schema) {
+        String info = "Provider=mondrian;Jdbc=jdbc:hsqldb:mem:" + DATABASE
+                + ";JdbcUser=SA;JdbcPassword=;JdbcDrivers=org.hsqldb.jdbc.JDBCDriver";
+        return "<?xml version=\"1.0\"?>\n"
+                + "<DataSources>\n"
+                + "  <DataSource>\n"
+                + "    <DataSourceName>Provider=Mondrian;DataSource=OlapTest;</DataSourceName>\n"
+                + "    <DataSourceDescription>OLAP test server</DataSourceDescription>\n"
+                + "    <URL>http://127.0.0.1/xmla</URL>\n"
+                + "    <DataSourceInfo>" + escape(info) + "</DataSourceInfo>\n"
+                + "    <ProviderName>Mondrian</ProviderName>\n"
+                + "    <ProviderType>MDP</ProviderType>\n"
+                + "    <AuthenticationMode>Unauthenticated</AuthenticationMode>\n"
+                + "    <Catalogs>\n"
+                + "      <Catalog name=\"OlapTest\">\n"
+                + "        <Definition>" + escape(schema.toUri().toString()) + "</Definition>\n"
+                + "      </Catalog>\n"
+                + "    </Catalogs>\n"
+                + "  </DataSource>\n"
+                + "</DataSources>\n";
+    }
+
+    // Statements end with ";" at the end of a line; "--" lines are comments.
+    private static void loadScript(Connection connection, Path script) throws Exception {
+        StringBuilder statement = new StringBuilder();
+        try (Statement st = connection.createStatement()) {
+            for (String line : Files.readAllLines(script, StandardCharsets.UTF_8)) {
+                String trimmed = line.trim();
+                if (trimmed.isEmpty() || trimmed.startsWith("--"))
+                    continue;
+                statement.append(line).append('\n');
+                if (trimmed.endsWith(";")) {
+                    String text = statement.toString().trim();
+                    st.execute(text.substring(0, text.length() - 1));
+                    statement.setLength(0);
+                }
+            }
+        }
+        if (statement.toString().trim().length() > 0)
+            throw new IllegalArgumentException("unterminated statement at the end of " + script);
+    }
+
+    private static String escape(String text) {
+        return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
+    }
+
+    private static Map<String, String> parse(String[] args) {
+        Map<String, String> opt = new HashMap<>();
+        for (int i = 0; i < args.length; i += 2) {
+            if (!args[i].startsWith("--") || i + 1 >= args.length)
+                usage("bad argument: " + args[i]);
+            opt.put(args[i].substring(2), args[i + 1]);
+        }
+        return opt;
+    }
+
+    private static String require(Map<String, String> opt, String name) {
+        String value = opt.get(name);
+        if (value == null)
+            usage("missing --" + name);
+        return value;
+    }
+
+    private static void usage(String problem) {
+        System.err.println("OlapTestServer: " + problem);
+        System.err.println("usage: OlapTestServer --port N --schema FILE --sql FILE --workdir DIR"
+                + " [--user NAME --password TEXT]");
+        System.exit(2);
+    }
+
+    // Just enough of HTTP Basic authentication to let the client prove it sends credentials
+    // and reports a refusal.
+    private static final class BasicAuthFilter implements Filter {
+        private final String expected;
+
+        BasicAuthFilter(String user, String password) {
+            expected = "Basic " + Base64.getEncoder().encodeToString(
+                    (user + ":" + password).getBytes(StandardCharsets.UTF_8));
+        }
+
+        @Override
+        public void init(FilterConfig config) {
+        }
+
+        @Override
+        public void doFilter(ServletRequest request, ServletResponse response, FilterChain chain)
+                throws IOException, ServletException {
+            String given = ((HttpServletRequest) request).getHeader("Authorization");
+            if (expected.equals(given)) {
+                chain.doFilter(request, response);
+                return;
+            }
+            HttpServletResponse http = (HttpServletResponse) response;
+            http.setHeader("WWW-Authenticate", "Basic realm=\"OlapTest\"");
+            http.sendError(HttpServletResponse.SC_UNAUTHORIZED);
+        }
+
+        @Override
+        public void destroy() {
+        }
+    }
+}
