@@ -1,0 +1,28 @@
+#pragma once
+
+namespace mdx {
+
+class LayoutTree;
+class Node;
+
+// What a drop of one tree's dragged dimension onto another tree came to.
+enum class Placement {
+    Moved,
+    SameTree, // a drop back on the tree it came from: nothing happens
+    TargetFull, // the receiving tree already holds the most dimensions it may
+    NothingSelected, // the source has no selected node: nothing to move
+};
+
+// The most dimension nodes a tree may hold before it refuses a drop.
+constexpr int maxDimensionsPerAxis = 3;
+
+// Copies a dimension node and its level nodes to the end of the target (all copies checked,
+// the new dimension node expanded), then removes it from its own tree. Returns the copy.
+// Throws Failure, leaving both trees unchanged, if a key is already in the target.
+Node *moveDimension(Node &dimension, LayoutTree &target);
+
+// The drop rule: moves the whole dimension of the source's selected node onto the target
+// unless the trees are the same or the target is full.
+Placement placeDroppedNode(LayoutTree &source, LayoutTree &target);
+
+} // namespace mdx
