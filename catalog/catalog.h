@@ -16,6 +16,8 @@ class Connection
 {
 public:
     Connection();
+    // An open connection over a source built elsewhere (tests, other front ends).
+    static Connection fromDataSource(std::shared_ptr<DataSource> source);
 
     // Throws mdx::Failure when the string is malformed or the source cannot be opened.
     void open(const QString &connectionString, const QString &userId = {},

@@ -1,0 +1,186 @@
+#include "catalog.h"
+
+#include "failurecodes.h"
+
+#include "model/failure.h"
+
+#include <optional>
+
+namespace mdx {
+
+void throwItemOutOfRange(const QString &what, int position, int count)
+{
+    const QString description = count == 0
+        ? QStringLiteral("There is no item %1 among the %2: there are none.")
+              .arg(position)
+              .arg(what)
+        : QStringLiteral("There is no item %1 among the %2: they are numbered 0 to %3.")
+              .arg(position)
+              .arg(what)
+              .arg(count - 1);
+    throw Failure(CatalogFailure::ItemOutOfRange, description, CatalogSource::Catalog);
+}
+
+namespace {
+
+// A default-constructed object stands for "no object", like an unset object variable.
+template<typename Info> const Info &required(const Info *info, const char *kind)
+{
+    if (!info)
+        throw Failure(CatalogFailure::ObjectNotSet,
+                      QStringLiteral("The %1 object is not set.").arg(QLatin1StringView(kind)),
+                      CatalogSource::Catalog);
+    return *info;
+}
+
+} // namespace
+
+Level::Level(std::shared_ptr<const CubeSchema> schema, const LevelInfo *info)
+    : mSchema(std::move(schema))
+    , mInfo(info)
+{
+}
+
+QString Level::name() const
+{
+    return required(mInfo, "level").name;
+}
+
+QString Level::uniqueName() const
+{
+    return required(mInfo, "level").uniqueName;
+}
+
+Collection<Member> Level::members() const
+{
+    const LevelInfo &info = required(mInfo, "level");
+    QList<Member> members;
+    members.reserve(info.members.size());
+    for (const MemberInfo &member : info.members)
+        members.append(Member(member.name));
+    return Collection<Member>(std::move(members),
+                              QStringLiteral("members of level %1").arg(info.uniqueName));
+}
+
+Hierarchy::Hierarchy(std::shared_ptr<const CubeSchema> schema, const HierarchyInfo *info)
+    : mSchema(std::move(schema))
+    , mInfo(info)
+{
+}
+
+QString Hierarchy::name() const
+{
+    return required(mInfo, "hierarchy").name;
+}
+
+QString Hierarchy::uniqueName() const
+{
+    return required(mInfo, "hierarchy").uniqueName;
+}
+
+Collection<Level> Hierarchy::levels() const
+{
+    const HierarchyInfo &info = required(mInfo, "hierarchy");
+    QList<Level> levels;
+    levels.reserve(info.levels.size());
+    for (const LevelInfo &level : info.levels)
+        levels.append(Level(mSchema, &level));
+    return Collection<Level>(std::move(levels),
+                             QStringLiteral("levels of hierarchy %1").arg(info.uniqueName));
+}
+
+Dimension::Dimension(std::shared_ptr<const CubeSchema> schema, const DimensionInfo *info)
+    : mSchema(std::move(schema))
+    , mInfo(info)
+{
+}
+
+QString Dimension::name() const
+{
+    return required(mInfo, "dimension").name;
+}
+
+QString Dimension::uniqueName() const
+{
+    return required(mInfo, "dimension").uniqueName;
+}
+
+Collection<Hierarchy> Dimension::hierarchies() const
+{
+    const DimensionInfo &info = required(mInfo, "dimension");
+    QList<Hierarchy> hierarchies;
+    hierarchies.reserve(info.hierarchies.size());
+    for (const HierarchyInfo &hierarchy : info.hierarchies)
+        hierarchies.append(Hierarchy(mSchema, &hierarchy));
+    return Collection<Hierarchy>(
+        std::move(hierarchies), QStringLiteral("hierarchies of dimension %1").arg(info.uniqueName));
+}
+
+CubeDef::CubeDef(std::shared_ptr<DataSource> source, int position, CubeInfo info)
+    : mSource(std::move(source))
+    , mPosition(position)
+    , mInfo(std::move(info))
+{
+}
+
+Collection<Dimension> CubeDef::dimensions() const
+{
+    if (!mSource)
+        throw Failure(CatalogFailure::ObjectNotSet,
+                      QStringLiteral("The cube definition object is not set."),
+                      CatalogSource::Catalog);
+    const std::shared_ptr<const CubeSchema> schema = mSource->cubeSchema(mPosition);
+    if (!schema)
+        throw Failure(CatalogFailure::InvalidSchema,
+                      QStringLiteral("The data source delivered no schema for the cube \"%1\".")
+                          .arg(mInfo.name),
+                      CatalogSource::Catalog);
+    QList<Dimension> dimensions;
+    dimensions.reserve(schema->dimensions.size());
+    for (const DimensionInfo &dimension : schema->dimensions)
+        dimensions.append(Dimension(schema, &dimension));
+    return Collection<Dimension>(std::move(dimensions),
+                                 QStringLiteral("dimensions of cube \"%1\"").arg(mInfo.name));
+}
+
+struct Catalog::Data
+{
+    std::optional<Connection> connection;
+    std::optional<CubeDefs> cubeDefs; // listed once per binding
+};
+
+Catalog::Catalog()
+    : d(std::make_shared<Data>())
+{
+}
+
+void Catalog::setActiveConnection(const Connection &connection)
+{
+    if (!connection.isOpen())
+        throw Failure(CatalogFailure::NotOpen,
+                      QStringLiteral("The catalog cannot use a connection that is not open."),
+                      CatalogSource::Catalog);
+    d->connection = connection;
+    d->cubeDefs.reset();
+}
+
+CubeDefs Catalog::cubeDefs() const
+{
+    if (!d->connection)
+        throw Failure(CatalogFailure::NotOpen,
+                      QStringLiteral("The catalog has no active connection."),
+                      CatalogSource::Catalog);
+    if (!d->cubeDefs) {
+        const std::shared_ptr<DataSource> source = d->connection->dataSource();
+        const QList<CubeInfo> cubes = source->cubes();
+        QList<CubeDef> defs;
+        defs.reserve(cubes.size());
+        for (int i = 0; i < cubes.size(); ++i)
+            defs.append(CubeDef(source, i, cubes.at(i)));
+        d->cubeDefs = CubeDefs(
+            std::move(defs), QStringLiteral("cubes of catalog \"%1\"").arg(source->catalogName()));
+    }
+    return *d->cubeDefs;
+}
+
+} // namespace mdx

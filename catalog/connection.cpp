@@ -1,0 +1,151 @@
+#include "catalog.h"
+#include "connectionstring.h"
+#include "failurecodes.h"
+#include "opendatasource.h"
+#include "schemadatasource.h"
+
+#include "model/failure.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace mdx {
+
+struct ConnectionData
+{
+    std::shared_ptr<DataSource> source;
+};
+
+namespace {
+
+const QString Masked = QStringLiteral("****");
+
+[[noreturn]] void throwConnection(qint32 code, const QString &description)
+{
+    throw Failure(code, description, CatalogSource::Connection);
+}
+
+bool startsWith(const QString &text, QLatin1StringView prefix)
+{
+    return text.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QString withoutSecrets(QString text, const QStringList &secrets)
+{
+    for (const QString &secret : secrets) {
+        if (!secret.isEmpty())
+            text.replace(secret, Masked);
+    }
+    return text;
+}
+
+std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionString,
+                                           const QStringList &secrets)
+{
+    const QStringList hidden = secrets + QStringList { connectionString.password };
+    const auto shown = [&hidden](const QString &text) { return withoutSecrets(text, hidden); };
+
+    const QString provider = connectionString.provider.trimmed();
+    // A string without a provider is taken as meant for this one: there is no other.
+    if (!provider.isEmpty() && !isOlapProvider(provider))
+        throwConnection(CatalogFailure::UnsupportedProvider,
+                        QStringLiteral("The provider \"%1\" is not supported; use MSOLAP (with or "
+                                       "without a version, such as MSOLAP.2).")
+                            .arg(shown(provider)));
+
+    const QString dataSource = connectionString.dataSource.trimmed();
+    if (dataSource.isEmpty())
+        throwConnection(CatalogFailure::NoDataSource,
+                        QStringLiteral("The connection string names no Data Source. Use "
+                                       "\"Data Source=local\" for the sample catalogs, or the path "
+                                       "of a cube schema file."));
+
+    if (dataSource.compare(u"local", Qt::CaseInsensitive) == 0)
+        return openSampleCatalog(connectionString.initialCatalog);
+
+    if (startsWith(dataSource, QLatin1StringView("http://"))
+        || startsWith(dataSource, QLatin1StringView("https://"))) {
+        const QString server = QUrl(dataSource).toDisplayString(QUrl::RemoveUserInfo);
+        throwConnection(CatalogFailure::NotSupportedYet,
+                        QStringLiteral("Connecting to the OLAP server %1 over XML for Analysis is "
+                                       "not supported yet. Use \"Data Source=local\" or the path "
+                                       "of a cube schema file.")
+                            .arg(shown(server)));
+    }
+
+    QString path = dataSource;
+    if (startsWith(dataSource, QLatin1StringView("file:"))) {
+        const QUrl url(dataSource);
+        path = url.isValid() && url.isLocalFile() ? url.toLocalFile() : QString();
+        if (path.isEmpty())
+            throwConnection(CatalogFailure::FileNotReadable,
+                            QStringLiteral("The Data Source \"%1\" is not a usable file: URL.")
+                                .arg(shown(dataSource)));
+    }
+    const QFileInfo file(path);
+    const QString label
+        = shown(QStringLiteral("the schema file \"%1\"").arg(file.absoluteFilePath()));
+    if (!file.exists())
+        throw Failure(CatalogFailure::FileNotReadable,
+                      QStringLiteral("The data source \"%1\" is neither \"local\", an http(s) URL "
+                                     "nor an existing file: there is no file \"%2\".")
+                          .arg(shown(dataSource), shown(file.absoluteFilePath())),
+                      CatalogSource::Connection);
+    return openSchemaFile(path, connectionString.initialCatalog, label);
+}
+
+Connection::Connection()
+    : d(std::make_shared<ConnectionData>())
+{
+}
+
+Connection Connection::fromDataSource(std::shared_ptr<DataSource> source)
+{
+    Connection connection;
+    connection.d->source = std::move(source);
+    return connection;
+}
+
+void Connection::open(const QString &connectionString, const QString &userId,
+                      const QString &password, int options)
+{
+    Q_UNUSED(options); // opening is always synchronous
+    if (d->source)
+        throwConnection(CatalogFailure::AlreadyOpen,
+                        QStringLiteral("The connection is already open."));
+    QStringList secrets { password };
+    try {
+        if (connectionString.trimmed().isEmpty())
+            throwConnection(CatalogFailure::EmptyConnectionString,
+                            QStringLiteral("The connection string is empty. A connection string "
+                                           "such as \"Provider=MSOLAP;Data Source=local;Initial "
+                                           "Catalog=FoodMart 2000\" is needed."));
+        ConnectionString parsed = parseConnectionString(connectionString);
+        secrets.append(parsed.password);
+        if (!userId.isEmpty())
+            parsed.userId = userId;
+        if (!password.isEmpty())
+            parsed.password = password;
+        d->source = openDataSource(parsed, secrets);
+    } catch (const Failure &failure) {
+        // Whatever a source put in its text, the password does not leave this function.
+        throw Failure(failure.code(), withoutSecrets(failure.description(), secrets),
+                      withoutSecrets(failure.source(), secrets));
+    }
+}
+
+bool Connection::isOpen() const
+{
+    return d->source != nullptr;
+}
+
+std::shared_ptr<DataSource> Connection::dataSource() const
+{
+    if (!d->source)
+        throwConnection(CatalogFailure::NotOpen, QStringLiteral("The connection is not open."));
+    return d->source;
+}
+
+} // namespace mdx
