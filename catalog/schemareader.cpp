@@ -55,10 +55,11 @@ private:
                           CatalogSource::SchemaFile);
         }
         throw Failure(CatalogFailure::NotWellFormed,
-                      QStringLiteral("%1 is not well-formed XML: %2 (line %3, column %4).")
-                          .arg(mLabel, mXml.errorString())
+                      QStringLiteral("%1 is not well-formed XML at line %2, column %3: %4")
+                          .arg(mLabel)
                           .arg(mXml.lineNumber())
-                          .arg(mXml.columnNumber()),
+                          .arg(mXml.columnNumber())
+                          .arg(mXml.errorString()),
                       CatalogSource::SchemaFile);
     }
 
