@@ -3,6 +3,7 @@
 #include "failurecodes.h"
 #include "opendatasource.h"
 #include "schemadatasource.h"
+#include "xmladatasource.h"
 
 #include "model/failure.h"
 
@@ -67,12 +68,9 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
 
     if (startsWith(dataSource, QLatin1StringView("http://"))
         || startsWith(dataSource, QLatin1StringView("https://"))) {
-        const QString server = QUrl(dataSource).toDisplayString(QUrl::RemoveUserInfo);
-        throwConnection(CatalogFailure::NotSupportedYet,
-                        QStringLiteral("Connecting to the OLAP server %1 over XML for Analysis is "
-                                       "not supported yet. Use \"Data Source=local\" or the path "
-                                       "of a cube schema file.")
-                            .arg(shown(server)));
+        ConnectionString server = connectionString;
+        server.dataSource = dataSource;
+        return XmlaDataSource::open(server);
     }
 
     QString path = dataSource;

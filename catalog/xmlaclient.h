@@ -1,0 +1,83 @@
+#pragma once
+
+#include "xmlareader.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <utility>
+
+class QNetworkAccessManager;
+
+namespace mdx {
+
+struct XmlaSettings
+{
+    static constexpr int DefaultTimeoutSeconds = 30;
+    // Metadata answers of real cubes are kilobytes to a few megabytes; an answer far beyond
+    // that is a wrong address or a runaway server, not a catalog.
+    static constexpr qint64 DefaultResponseLimit = 32 * 1024 * 1024;
+
+    QUrl url; // http:// or https://; user info in it serves when userId is empty
+    QString userId;
+    QString password;
+    int timeoutSeconds = DefaultTimeoutSeconds; // whole request, each; 0: no limit
+    qint64 responseLimit = DefaultResponseLimit; // bytes of one answer
+};
+
+using XmlaParameters = QList<std::pair<QString, QString>>;
+
+struct XmlaDiscover
+{
+    QString requestType;
+    XmlaParameters restrictions;
+    XmlaParameters properties;
+};
+
+// SOAP 1.1 over HTTP POST. Each call sends its requests at once, waits for all of them in a
+// local event loop (see WaitIndicator) and returns the answers or throws one Failure that
+// says what went wrong in words; the password never appears in it.
+class XmlaClient
+{
+public:
+    // Throws when the address is not an http(s) URL.
+    explicit XmlaClient(XmlaSettings settings);
+    ~XmlaClient();
+    XmlaClient(const XmlaClient &) = delete;
+    XmlaClient &operator=(const XmlaClient &) = delete;
+
+    // Answers in the order of the requests; sent concurrently.
+    QList<XmlaRowset> discover(const QList<XmlaDiscover> &requests, const QString &waitText);
+    XmlaRowset discover(const XmlaDiscover &request, const QString &waitText);
+    XmlaExecuteResult execute(const QString &statement, const XmlaParameters &properties,
+                              const QString &waitText);
+
+    // HTTP requests sent so far.
+    int requestCount() const { return mRequestCount; }
+    // The address for messages: without user name and password.
+    QString displayUrl() const;
+    const XmlaSettings &settings() const { return mSettings; }
+
+    // Builders of the request bodies; public for tests.
+    static QByteArray discoverBody(const XmlaDiscover &request);
+    static QByteArray executeBody(const QString &statement, const XmlaParameters &properties);
+
+private:
+    struct Exchange;
+    void run(std::vector<std::unique_ptr<Exchange>> &exchanges, const QString &waitText);
+    std::optional<XmlaFault> outcome(Exchange &exchange) const;
+    XmlaFault scrubbed(const XmlaFault &failure) const;
+    [[noreturn]] void raise(qint32 code, const QString &description) const;
+
+    XmlaSettings mSettings;
+    QUrl mRequestUrl; // without user info
+    QString mUser;
+    QString mPassword;
+    std::unique_ptr<QNetworkAccessManager> mManager;
+    int mRequestCount = 0;
+    bool mBusy = false;
+};
+
+} // namespace mdx

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "datasource.h"
+#include "xmlaclient.h"
+
+#include <QHash>
+
+#include <optional>
+
+namespace mdx {
+
+struct ConnectionString;
+
+// A catalog on an OLAP server that speaks XML for Analysis. Opening asks for the catalog
+// list; the cube list costs one request; each cube's schema costs four concurrent requests
+// the first time it is needed and none after.
+class XmlaDataSource final : public DataSource
+{
+public:
+    // Checks that the server answers and that the catalog exists (matched ignoring case;
+    // none named: the server's first). Throws mdx::Failure otherwise.
+    static std::shared_ptr<XmlaDataSource> open(XmlaSettings settings, const QString &catalog);
+    // Data Source, Initial Catalog, User ID, Password and Connect Timeout of the string.
+    static std::shared_ptr<XmlaDataSource> open(const ConnectionString &connection);
+
+    QString catalogName() const override { return mCatalog; }
+    QList<CubeInfo> cubes() override;
+    std::shared_ptr<const CubeSchema> cubeSchema(int cubeIndex) override;
+    int requestCount() const override { return mClient.requestCount(); }
+
+    // Runs a statement against the catalog; the server's failure is thrown as it came.
+    XmlaExecuteResult execute(const QString &statement);
+
+    // Builds a cube's schema from the four answers, ordered as the cube defines it.
+    // Public for tests; throws when a required column is missing or not a number.
+    static CubeSchema buildSchema(const XmlaRowset &dimensions, const XmlaRowset &hierarchies,
+                                  const XmlaRowset &levels, const XmlaRowset &members);
+
+private:
+    explicit XmlaDataSource(XmlaSettings settings);
+
+    XmlaParameters catalogProperty() const;
+
+    XmlaClient mClient;
+    QString mCatalog;
+    std::optional<QList<CubeInfo>> mCubes;
+    QHash<int, std::shared_ptr<const CubeSchema>> mSchemas;
+};
+
+} // namespace mdx
