@@ -1,11 +1,686 @@
 #include "mdxform.h"
 
+#include "cubeloader.h"
+#include "modelviews.h"
+#include "prompter.h"
+
+#include "model/failure.h"
+#include "model/mdxstatement.h"
+#include "model/placement.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTreeWidget>
+
 namespace mdx {
 
-MdxForm::MdxForm(QWidget *parent)
-    : QDialog(parent)
+namespace {
+
+const QString formSource = QStringLiteral("MdxWizard.MdxForm");
+constexpr qint32 noCubeToSelect = qint32(0x8004C001);
+constexpr qint32 missingResource = qint32(0x8004C002);
+
+// The layout is designed in twips; 15 of them make a pixel at 96 dpi, and Qt's high-dpi
+// scaling takes care of other screens.
+constexpr int twips(int value)
 {
+    return value / 15;
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+template<typename Widget> Widget *place(Widget *widget, const char *name, QRect geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry)
+{
+    auto *control = place(new QLabel(text, parent), name, geometry);
+    // Labels sit at the top left of their box, as the layout was drawn.
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return control;
+}
+
+QCursor loadCursor(int number, int hotX, int hotY)
+{
+    const QPixmap picture(QStringLiteral(":/mdxwizard/cursor%1.xpm").arg(number));
+    if (picture.isNull())
+        throw Failure(missingResource,
+                      QStringLiteral("The cursor resource %1 cannot be loaded.").arg(number),
+                      formSource);
+    return QCursor(picture, hotX, hotY);
+}
+
+} // namespace
+
+struct MdxForm::Tree
+{
+    QTreeWidget *widget = nullptr;
+    std::unique_ptr<TreeView> view;
+    DragRule dragRule = DragRule::None;
+    // The widget got the last press (on an expand indicator) and sees the rest of it.
+    bool widgetOwnsPress = false;
+};
+
+MdxForm::MdxForm(QWidget *parent)
+    : MdxForm(nullptr, parent)
+{
+}
+
+MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
+    : QDialog(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  | Qt::WindowCloseButtonHint)
+{
+    setPrompter(std::move(prompter));
+    setObjectName(QStringLiteral("MdxForm"));
     setWindowTitle(QStringLiteral("Orvanta 3.0 Mdx Builder Utility Program"));
+    setWindowIcon(QIcon(QStringLiteral(":/mdxwizard/appicon.xpm")));
+
+    // The design font is not found on this platform; Liberation Sans has its metrics.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont designFont(QStringLiteral("MS Sans Serif"));
+    designFont.setPointSizeF(8.25);
+    setFont(designFont);
+
+    setFixedSize(twips(9945), twips(9000));
+    createControls();
+    arrangeTabOrder();
+}
+
+MdxForm::~MdxForm()
+{
+    endDrag();
+}
+
+void MdxForm::createControls()
+{
+    mPicture1 = place(new QWidget(this), "Picture1", twipsRect(0, 0, 9945, 1095));
+    mPicture1->setBackgroundRole(QPalette::Base);
+    mPicture1->setAutoFillBackground(true);
+    mPicture1->setFocusPolicy(Qt::TabFocus);
+
+    mTitleLabel
+        = label(mPicture1, "TitleLabel", QStringLiteral("Orvanta 3.0 MDX Builder Utility Program"),
+                twipsRect(120, 120, 8775, 495));
+    QFont titleFont = font();
+    titleFont.setPointSizeF(18);
+    mTitleLabel->setFont(titleFont);
+    mSubTitleLabel = label(
+        mPicture1, "SubTitleLabel",
+        QStringLiteral("Use this program to help construct MDX strings that will allow Orvanta "
+                       "to extract the information that it needs in an easy-to-understand "
+                       "layout. When you have your fields in the appropriate locations, click "
+                       "the OK button."),
+        twipsRect(240, 600, 8655, 495));
+    mSubTitleLabel->setWordWrap(true);
+    mOrvantaLogo = label(mPicture1, "OrvantaLogo", QString(), twipsRect(9000, 120, 780, 675));
+    mOrvantaLogo->setPixmap(QPixmap(QStringLiteral(":/mdxwizard/logo.xpm")));
+    mOrvantaLogo->setScaledContents(true);
+
+    mConnectionLabel = label(this, "ConnectionLabel", QStringLiteral("Connection:"),
+                             twipsRect(120, 1440, 1095, 255));
+    mConnectionStringTextbox
+        = place(new QLineEdit(QStringLiteral("provider=msolap;data source=local;initial "
+                                             "catalog=foodmart 2000"),
+                              this),
+                "ConnectionStringTextbox", twipsRect(1200, 1440, 8415, 285));
+    mConnectImage = label(this, "ConnectImage", QString(), twipsRect(9600, 1440, 240, 240));
+    mConnectImage->setPixmap(QPixmap(QStringLiteral(":/mdxwizard/connect.xpm")));
+    mConnectImage->setToolTip(QStringLiteral("Connect"));
+    mConnectImage->installEventFilter(this);
+
+    mCubeLabel = label(this, "CubeLabel", QStringLiteral("Cube:"), twipsRect(120, 1920, 855, 255));
+    mCubeCombo = place(new QComboBox(this), "CubeCombo", twipsRect(1200, 1920, 1695, 315));
+    // Only a choice by the user raises the cube selection here; the program's own choice of
+    // the first cube runs it directly.
+    connect(mCubeCombo, &QComboBox::activated, this, &MdxForm::cubeComboClick);
+
+    auto makeTree = [this](const char *name, QRect geometry, LayoutTree &model, DragRule dragRule) {
+        auto tree = std::make_unique<Tree>();
+        tree->widget = place(new QTreeWidget(this), name, geometry);
+        tree->widget->setHeaderHidden(true);
+        tree->widget->setColumnCount(1);
+        tree->widget->setSelectionMode(QAbstractItemView::SingleSelection);
+        tree->widget->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        tree->widget->setExpandsOnDoubleClick(false);
+        tree->widget->viewport()->installEventFilter(this);
+        tree->view = std::make_unique<TreeView>(model, *tree->widget);
+        tree->dragRule = dragRule;
+        return tree;
+    };
+    mSlicerLabel
+        = label(this, "SlicerLabel", QStringLiteral("Slicers:"), twipsRect(3000, 1920, 1455, 255));
+    mSlicerTree = makeTree("SlicerTree", twipsRect(3000, 2160, 3375, 1095), mSlicerModel,
+                           DragRule::Allowed);
+    mColumnLabel
+        = label(this, "ColumnLabel", QStringLiteral("Columns:"), twipsRect(6480, 1920, 1215, 255));
+    mColumnTree = makeTree("ColumnTree", twipsRect(6480, 2160, 3375, 1095), mColumnModel,
+                           DragRule::Allowed);
+    mSchemaLabel
+        = label(this, "SchemaLabel", QStringLiteral("Schema:"), twipsRect(120, 2400, 1095, 255));
+    mSchemaTree
+        = makeTree("SchemaTree", twipsRect(120, 2640, 2775, 4455), mSchemaModel, DragRule::NoDrop);
+    mRowLabel = label(this, "RowLabel", QStringLiteral("Rows:"), twipsRect(3000, 3360, 1575, 255));
+    mRowTree = makeTree("RowTree", twipsRect(3000, 3600, 3375, 3495), mRowModel, DragRule::Allowed);
+    mMeasureLabel = label(this, "MeasureLabel", QStringLiteral("Measures:"),
+                          twipsRect(6480, 3360, 1335, 255));
+    mMeasuresList = place(new QListWidget(this), "MeasuresList", twipsRect(6480, 3600, 3375, 3435));
+    mMeasuresList->setSelectionMode(QAbstractItemView::SingleSelection);
+    mMeasuresView = std::make_unique<MeasuresView>(mMeasuresModel, *mMeasuresList);
+    connect(mMeasuresList, &QListWidget::itemClicked, this, &MdxForm::measuresListClick);
+    connect(mMeasuresList, &QListWidget::itemChanged, this, &MdxForm::measuresListItemCheck);
+
+    mMdxTextbox = place(new QPlainTextEdit(this), "MdxTextbox", twipsRect(120, 7200, 9735, 1215));
+    QFont boldFont = font();
+    boldFont.setBold(true);
+    mMdxTextbox->setFont(boldFont);
+    QPalette facePalette = mMdxTextbox->palette();
+    facePalette.setColor(QPalette::Base, facePalette.color(QPalette::Button));
+    mMdxTextbox->setPalette(facePalette);
+    // The statement is one long line: it wraps, also inside long names, and never scrolls
+    // sideways.
+    mMdxTextbox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    mMdxTextbox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    mMdxTextbox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mMdxTextbox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mMdxTextbox->setTabChangesFocus(true);
+    mMdxTextbox->installEventFilter(this);
+    connect(mMdxTextbox, &QPlainTextEdit::textChanged, this, &MdxForm::mdxTextboxChange);
+
+    mCopyButton = place(new QPushButton(QStringLiteral("Copy"), this), "CopyButton",
+                        twipsRect(6360, 8520, 1095, 375));
+    mCopyButton->setDefault(true);
+    connect(mCopyButton, &QPushButton::clicked, this, &MdxForm::copyButtonClick);
+    mOKButton = place(new QPushButton(QStringLiteral("&OK"), this), "OKButton",
+                      twipsRect(7560, 8520, 1095, 375));
+    connect(mOKButton, &QPushButton::clicked, this, &MdxForm::okButtonClick);
+    mCancelButton = place(new QPushButton(QStringLiteral("Cancel"), this), "CancelButton",
+                          twipsRect(8760, 8520, 1095, 375));
+    mCancelButton->setToolTip(QStringLiteral("Close"));
+    connect(mCancelButton, &QPushButton::clicked, this, &MdxForm::cancelButtonClick);
+}
+
+void MdxForm::arrangeTabOrder()
+{
+    const QList<QWidget *> chain {
+        mPicture1,           mConnectionStringTextbox,
+        mCubeCombo,          mSchemaTree->widget,
+        mRowTree->widget,    mColumnTree->widget,
+        mSlicerTree->widget, mMeasuresList,
+        mMdxTextbox,         mCopyButton,
+        mOKButton,           mCancelButton,
+    };
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+QString MdxForm::mdxString() const
+{
+    return mMdxString;
+}
+
+void MdxForm::setMdxString(const QString &newMdx)
+{
+    mMdxString = newMdx;
+}
+
+void MdxForm::setPrompter(std::shared_ptr<Prompter> prompter)
+{
+    mPrompter = prompter ? std::move(prompter) : std::make_shared<MessageBoxPrompter>();
+}
+
+// ---- Connect, the cube list and loading a cube
+
+void MdxForm::connectImageClick()
+{
+    guarded([this] { connectToDataSource(); });
+}
+
+// The whole of Connect, from the busy pointer to the default one.
+void MdxForm::connectToDataSource()
+{
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    // The busy pointer stays while a failure is on screen.
+    const auto restorePointer = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    try {
+        Connection connection;
+        connection.open(mConnectionStringTextbox->text(), QString(), QString(), -1);
+        showCubes(connection);
+        mCubeCombo->setFocus();
+    } catch (const Failure &failure) {
+        mPrompter->showMessage(
+            this, Prompter::Icon::Information,
+            QStringLiteral("Connection Failed: ") + failure.source(),
+            QStringLiteral("There is an error. The application cannot connect to the "
+                           "datasource.\r\n\r\n")
+                + failure.description());
+    }
+}
+
+void MdxForm::showCubes(const Connection &connection)
+{
+    const Connection held = connection;
+    mCursor101 = loadCursor(101, 16, 8);
+    mCursor102 = loadCursor(102, 0, 0);
+    mConnection = held;
+    mCatalog = Catalog();
+    mCatalog.setActiveConnection(held);
+    setWindowTitle(QStringLiteral("Orvanta 3.0 MDX Wizard"));
+    fillCubeList();
+    if (mCubeCombo->count() == 0)
+        throw Failure(noCubeToSelect,
+                      QStringLiteral("The catalog holds no cube, so there is none to select."),
+                      formSource);
+    mCubeCombo->setCurrentIndex(0);
+    selectCube();
+    show();
+}
+
+void MdxForm::fillCubeList()
+{
+    const CubeDefs cubeDefs = mCatalog.cubeDefs();
+    mCubeCombo->clear();
+    const int count = cubeDefs.count();
+    for (int i = 0; i < count; ++i) {
+        mCubeCombo->addItem(cubeDefs.item(i).name());
+        // The position in the catalog, not in the list, finds the cube again.
+        mCubeCombo->setItemData(mCubeCombo->count() - 1, i);
+    }
+}
+
+void MdxForm::cubeComboClick()
+{
+    guarded([this] { selectCube(); });
+}
+
+void MdxForm::selectCube()
+{
+    const int entry = mCubeCombo->currentIndex();
+    if (entry < 0)
+        return;
+    const int position = mCubeCombo->itemData(entry).toInt();
+    mCubeCombo->setToolTip(mCubeCombo->itemText(entry));
+    mCubeDef = mCatalog.cubeDefs().item(position);
+    mSubTitleLabel->setText(cubeSubTitle(mCubeDef.name(), mCubeDef.description()));
+    loadCubeSchema();
+}
+
+void MdxForm::loadCubeSchema()
+{
+    mSlicerModel.clear();
+    mRowModel.clear();
+    mColumnModel.clear();
+    mMeasuresModel.clear();
+    mMdxTextbox->setPlainText(QString());
+
+    // The schema tree is refilled without repainting in between, and repaints again even
+    // when the load fails half way.
+    QWidget *schemaWidget = mSchemaTree->widget;
+    schemaWidget->setUpdatesEnabled(false);
+    const auto resume = qScopeGuard([schemaWidget] { schemaWidget->setUpdatesEnabled(true); });
+    fillSchema(mCubeDef, mSchemaModel, mMeasuresModel);
+}
+
+void MdxForm::buildMdx()
+{
+    mMdxTextbox->setPlainText(composeMdx(mRowModel, mColumnModel, mSlicerModel, mMeasuresModel,
+                                         mCubeCombo->currentText()));
+}
+
+// ---- Presses on the trees and the drag the window runs
+
+bool MdxForm::eventFilter(QObject *watched, QEvent *event)
+{
+    for (Tree *tree : { mSchemaTree.get(), mRowTree.get(), mColumnTree.get(), mSlicerTree.get() }) {
+        if (tree && watched == tree->widget->viewport())
+            return treeViewportEvent(*tree, event);
+    }
+    if (watched == mConnectImage) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            mConnectPressed = true;
+        } else if (event->type() == QEvent::MouseButtonRelease
+                   && mouse->button() == Qt::LeftButton) {
+            // A click is a press and a release on the picture, as for a button.
+            const bool click
+                = mConnectPressed && mConnectImage->rect().contains(mouse->position().toPoint());
+            mConnectPressed = false;
+            if (click)
+                connectImageClick();
+        }
+        return false;
+    }
+    if (watched == mMdxTextbox && event->type() == QEvent::KeyPress)
+        return mdxTextboxKey(event);
+    return QDialog::eventFilter(watched, event);
+}
+
+bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mDragSource || mouse->button() != Qt::LeftButton)
+            return true; // only the left button does something on a tree
+        const QPoint pos = mouse->position().toPoint();
+        QTreeWidgetItem *item = tree.widget->itemAt(pos);
+        if (item && pos.x() < tree.widget->visualItemRect(item).left()) {
+            // The expand indicator: the widget expands or collapses, nothing else happens.
+            tree.widgetOwnsPress = true;
+            return false;
+        }
+        guarded([&] { treeMouseDown(tree, pos); });
+        return true;
+    }
+    case QEvent::MouseButtonDblClick: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint pos = mouse->position().toPoint();
+        QTreeWidgetItem *item = tree.widget->itemAt(pos);
+        if (item && pos.x() < tree.widget->visualItemRect(item).left()) {
+            tree.widgetOwnsPress = true;
+            return false;
+        }
+        // The first press of the double click did the press's work; the second only opens
+        // or closes a dimension.
+        if (mouse->button() == Qt::LeftButton && !mDragSource) {
+            guarded([&] {
+                Node *node = tree.view->nodeOf(item);
+                if (node && node->child())
+                    node->setExpanded(!node->expanded());
+            });
+        }
+        return true;
+    }
+    case QEvent::MouseMove: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mDragSource) {
+            if (mouse->buttons() & Qt::LeftButton)
+                guarded([&] { dragMove(mouse->globalPosition().toPoint()); });
+            else
+                endDrag(); // the release went elsewhere
+            return true;
+        }
+        return mouse->buttons() != Qt::NoButton && !tree.widgetOwnsPress;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mDragSource) {
+            if (mouse->button() == Qt::LeftButton)
+                guarded([&] { dragRelease(mouse->globalPosition().toPoint()); });
+            return true;
+        }
+        if (tree.widgetOwnsPress) {
+            if (mouse->buttons() == Qt::NoButton)
+                tree.widgetOwnsPress = false;
+            return false;
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void MdxForm::treeMouseDown(Tree &tree, const QPoint &viewportPos)
+{
+    Node *node = tree.view->nodeOf(tree.widget->itemAt(viewportPos));
+    if (!node)
+        return;
+    node->setChecked(!node->checked());
+    node->setSelected(true);
+    buildMdx();
+    beginDrag(tree);
+}
+
+void MdxForm::beginDrag(Tree &source)
+{
+    mDragSource = &source;
+    // Grabbing keeps the release ours even if a message box came up in between.
+    source.widget->viewport()->grabMouse();
+    QGuiApplication::setOverrideCursor(dragCursor(source.dragRule));
+}
+
+void MdxForm::dragMove(const QPoint &globalPos)
+{
+    // Controls without a rule leave the pointer as it was last set.
+    const DragRule rule = dragRuleAt(globalPos);
+    if (rule != DragRule::None)
+        QGuiApplication::changeOverrideCursor(dragCursor(rule));
+}
+
+void MdxForm::dragRelease(const QPoint &globalPos)
+{
+    Tree *source = mDragSource;
+    Tree *target = treeOf(controlAt(globalPos));
+    // The drop may show a message box: the drag must be over by then.
+    endDrag();
+    if (source && target)
+        placeDroppedNode(*source, *target);
+}
+
+void MdxForm::endDrag()
+{
+    if (!mDragSource)
+        return;
+    mDragSource->widget->viewport()->releaseMouse();
+    QGuiApplication::restoreOverrideCursor();
+    mDragSource = nullptr;
+}
+
+// The control of the window under a screen position: a direct child of the window or of
+// the banner, the window itself over its bare surface, or nullptr outside the window.
+QWidget *MdxForm::controlAt(const QPoint &globalPos) const
+{
+    const QPoint pos = mapFromGlobal(globalPos);
+    if (!rect().contains(pos))
+        return nullptr;
+    QWidget *widget = childAt(pos);
+    if (!widget)
+        return const_cast<MdxForm *>(this);
+    while (widget->parentWidget() && widget->parentWidget() != this
+           && widget->parentWidget() != mPicture1)
+        widget = widget->parentWidget();
+    return widget;
+}
+
+MdxForm::Tree *MdxForm::treeOf(const QWidget *control)
+{
+    for (Tree *tree : { mSchemaTree.get(), mRowTree.get(), mColumnTree.get(), mSlicerTree.get() }) {
+        if (control && control == tree->widget)
+            return tree;
+    }
+    return nullptr;
+}
+
+MdxForm::DragRule MdxForm::dragRuleAt(const QPoint &globalPos) const
+{
+    const QWidget *control = controlAt(globalPos);
+    if (!control)
+        return DragRule::None;
+    if (control == this || control == mMeasuresList)
+        return DragRule::NoDrop;
+    for (const Tree *tree :
+         { mSchemaTree.get(), mRowTree.get(), mColumnTree.get(), mSlicerTree.get() }) {
+        if (control == tree->widget)
+            return tree->dragRule;
+    }
+    return DragRule::None;
+}
+
+QCursor MdxForm::dragCursor(DragRule rule) const
+{
+    // Without the cursors of a Connect the platform's own drag pointers serve.
+    if (rule == DragRule::Allowed)
+        return mCursor101.value_or(QCursor(Qt::DragMoveCursor));
+    return mCursor102.value_or(QCursor(Qt::ForbiddenCursor));
+}
+
+void MdxForm::placeDroppedNode(Tree &source, Tree &target)
+{
+    switch (mdx::placeDroppedNode(source.view->model(), target.view->model())) {
+    case Placement::Moved:
+        buildMdx();
+        break;
+    case Placement::TargetFull:
+        mPrompter->showMessage(this, Prompter::Icon::Exclamation, QStringLiteral("Invalid Axis"),
+                               QStringLiteral("This wizard only supports up to 3 dimensions on "
+                                              "any axis."));
+        break;
+    case Placement::SameTree:
+    case Placement::NothingSelected:
+        break;
+    }
+}
+
+// ---- The measures list
+
+void MdxForm::measuresListClick()
+{
+    guarded([this] { buildMdx(); });
+}
+
+void MdxForm::measuresListItemCheck(QListWidgetItem *item)
+{
+    guarded([this, item] {
+        const int position = mMeasuresList->row(item);
+        if (position < 0)
+            return;
+        const bool ticked = item->checkState() == Qt::Checked;
+        if (mMeasuresModel.isTicked(position) == ticked)
+            return; // some other change of the item
+        mMeasuresModel.setTicked(position, ticked);
+        applyMeasuresRule(position);
+        // A tick by keyboard brings no click, and a click may have come before this: the
+        // statement is rebuilt here too, after the rule, so that it matches the ticks.
+        buildMdx();
+    });
+}
+
+void MdxForm::applyMeasuresRule(int position)
+{
+    if (mMeasuresModel.isTicked(position) || mMeasuresModel.tickedCount() > 0)
+        return;
+    mMeasuresModel.setTicked(position, true);
+    mPrompter->showMessage(this, Prompter::Icon::Information, QStringLiteral("Invalid Selection"),
+                           QStringLiteral("Must have at least one measure checked"));
+}
+
+// ---- The statement box and the commands
+
+void MdxForm::mdxTextboxChange()
+{
+    setMdxString(mMdxTextbox->toPlainText());
+}
+
+bool MdxForm::mdxTextboxKey(QEvent *event)
+{
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    // Enter belongs to the default button here as everywhere; Ctrl+Enter types a line break.
+    if (key->modifiers() & Qt::ControlModifier)
+        mMdxTextbox->insertPlainText(QStringLiteral("\n"));
+    else
+        mCopyButton->click();
+    return true;
+}
+
+void MdxForm::copyButtonClick()
+{
+    guarded([this] {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(mMdxString);
+        mPrompter->showMessage(this, Prompter::Icon::Information, QStringLiteral("Copy Success"),
+                               QStringLiteral("The MDX string has been saved to your clipboard."));
+    });
+}
+
+void MdxForm::okButtonClick()
+{
+    mCopyButton->click();
+    finish(CloseReason::Ok);
+}
+
+void MdxForm::cancelButtonClick()
+{
+    setMdxString(QString());
+    finish(CloseReason::Cancel);
+}
+
+void MdxForm::reject()
+{
+    mCancelButton->click();
+}
+
+void MdxForm::finish(CloseReason reason)
+{
+    endDrag();
+    mCloseReason = reason;
+    QDialog::done(reason == CloseReason::Cancel ? Rejected : Accepted);
+}
+
+void MdxForm::closeEvent(QCloseEvent *event)
+{
+    // The close box closes without a word and keeps the result; QDialog would take it for
+    // Cancel.
+    endDrag();
+    mCloseReason = CloseReason::CloseBox;
+    event->accept();
+}
+
+void MdxForm::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        mCloseReason = CloseReason::None;
+    QDialog::showEvent(event);
+}
+
+void MdxForm::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    if (!event->spontaneous() && mCloseReason != CloseReason::None)
+        emit closed();
+}
+
+// ---- Failures
+
+void MdxForm::guarded(const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const Failure &failure) {
+        showUnexpected(failure.description(), failure.source());
+    } catch (const std::exception &exception) {
+        showUnexpected(QString::fromLocal8Bit(exception.what()), formSource);
+    } catch (...) {
+        showUnexpected(QStringLiteral("An error of unknown kind occurred."), formSource);
+    }
+}
+
+void MdxForm::showUnexpected(const QString &description, const QString &source)
+{
+    try {
+        mPrompter->showMessage(this, Prompter::Icon::Critical, QStringLiteral("Unexpected Error"),
+                               description + QStringLiteral("\r\n\r\nSource: ") + source);
+    } catch (...) {
+        // Nothing may reach the event loop, not even a failing message.
+    }
 }
 
 } // namespace mdx

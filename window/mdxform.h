@@ -1,15 +1,165 @@
 #pragma once
 
+#include "catalog/catalog.h"
+#include "model/layouttree.h"
+#include "model/measurelist.h"
+
+#include <QCursor>
 #include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
 
 namespace mdx {
 
-// The wizard's one window.
+class MeasuresView;
+class Prompter;
+class TreeView;
+
+// The wizard's one window: connect to an OLAP catalog, pick a cube, drag its dimensions onto
+// the axes, tick levels and measures, and take the MDX statement that results.
+//
+// A host creates it, calls showCubes() with a connection of its own (or lets the user press
+// Connect), waits for closed() and reads mdxString() and closeReason(). The object outlives
+// the on-screen window; it is never deleted on close.
 class MdxForm : public QDialog
 {
     Q_OBJECT
 public:
+    // How the on-screen window went away.
+    enum class CloseReason { None, Ok, Cancel, CloseBox };
+    Q_ENUM(CloseReason)
+
     explicit MdxForm(QWidget *parent = nullptr);
+    // A prompter of the host's (or a test's) instead of real message boxes.
+    explicit MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent = nullptr);
+    ~MdxForm() override;
+
+    // The result: the statement box's text, unless written since or emptied by Cancel.
+    QString mdxString() const;
+    void setMdxString(const QString &newMdx);
+
+    // Lists the cubes of an open connection, loads the first one and shows the window
+    // (modeless; returns at once). Throws mdx::Failure; the steps done before the failure
+    // stay done.
+    void showCubes(const Connection &connection);
+
+    CloseReason closeReason() const { return mCloseReason; }
+    // Null restores real message boxes.
+    void setPrompter(std::shared_ptr<Prompter> prompter);
+
+    // Escape and hosts that reject the dialog mean Cancel.
+    void reject() override;
+
+signals:
+    // The on-screen window has gone: by OK, Cancel or the close box.
+    void closed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    struct Tree;
+    enum class DragRule { None, Allowed, NoDrop };
+
+    void createControls();
+    void arrangeTabOrder();
+
+    // Handlers, one per control and event; each forwards to the operations below.
+    void connectImageClick();
+    void cubeComboClick();
+    void measuresListClick();
+    void measuresListItemCheck(QListWidgetItem *item);
+    void mdxTextboxChange();
+    void copyButtonClick();
+    void okButtonClick();
+    void cancelButtonClick();
+
+    // Operations.
+    void connectToDataSource();
+    void fillCubeList();
+    void selectCube();
+    void loadCubeSchema();
+    void buildMdx();
+    void treeMouseDown(Tree &tree, const QPoint &viewportPos);
+    void placeDroppedNode(Tree &source, Tree &target);
+    void applyMeasuresRule(int position);
+    void finish(CloseReason reason);
+
+    // The drag the window runs itself, from a press on a tree node to the release.
+    void beginDrag(Tree &source);
+    void dragMove(const QPoint &globalPos);
+    void dragRelease(const QPoint &globalPos);
+    void endDrag();
+    QWidget *controlAt(const QPoint &globalPos) const;
+    Tree *treeOf(const QWidget *control);
+    DragRule dragRuleAt(const QPoint &globalPos) const;
+    QCursor dragCursor(DragRule rule) const;
+
+    bool treeViewportEvent(Tree &tree, QEvent *event);
+    bool mdxTextboxKey(QEvent *event);
+    // Runs a handler's work; a failure becomes a message instead of reaching Qt.
+    void guarded(const std::function<void()> &work);
+    void showUnexpected(const QString &description, const QString &source);
+
+    std::shared_ptr<Prompter> mPrompter;
+
+    // The query model; the widgets below show it.
+    LayoutTree mSchemaModel { QStringLiteral("SchemaTree") };
+    LayoutTree mRowModel { QStringLiteral("RowTree") };
+    LayoutTree mColumnModel { QStringLiteral("ColumnTree") };
+    LayoutTree mSlicerModel { QStringLiteral("SlicerTree") };
+    MeasureList mMeasuresModel;
+
+    Connection mConnection;
+    Catalog mCatalog;
+    CubeDef mCubeDef;
+    std::optional<QCursor> mCursor101; // drop allowed
+    std::optional<QCursor> mCursor102; // no drop
+    QString mMdxString;
+    CloseReason mCloseReason = CloseReason::None;
+
+    QWidget *mPicture1 = nullptr;
+    QLabel *mTitleLabel = nullptr;
+    QLabel *mSubTitleLabel = nullptr;
+    QLabel *mOrvantaLogo = nullptr;
+    QLabel *mConnectionLabel = nullptr;
+    QLineEdit *mConnectionStringTextbox = nullptr;
+    QLabel *mConnectImage = nullptr;
+    QLabel *mCubeLabel = nullptr;
+    QComboBox *mCubeCombo = nullptr;
+    QLabel *mSlicerLabel = nullptr;
+    QLabel *mColumnLabel = nullptr;
+    QLabel *mSchemaLabel = nullptr;
+    QLabel *mRowLabel = nullptr;
+    QLabel *mMeasureLabel = nullptr;
+    QListWidget *mMeasuresList = nullptr;
+    QPlainTextEdit *mMdxTextbox = nullptr;
+    QPushButton *mCopyButton = nullptr;
+    QPushButton *mOKButton = nullptr;
+    QPushButton *mCancelButton = nullptr;
+
+    std::unique_ptr<Tree> mSchemaTree;
+    std::unique_ptr<Tree> mRowTree;
+    std::unique_ptr<Tree> mColumnTree;
+    std::unique_ptr<Tree> mSlicerTree;
+    std::unique_ptr<MeasuresView> mMeasuresView;
+
+    Tree *mDragSource = nullptr;
+    bool mConnectPressed = false;
 };
 
 } // namespace mdx

@@ -1,0 +1,42 @@
+#include "cubeloader.h"
+
+#include "catalog/catalog.h"
+#include "model/layouttree.h"
+#include "model/measurelist.h"
+
+namespace mdx {
+
+QString cubeSubTitle(const QString &name, const QString &description)
+{
+    if (description.isEmpty())
+        return name;
+    return name + QStringLiteral(": ") + description;
+}
+
+void fillSchema(const CubeDef &cube, LayoutTree &schemaTree, MeasureList &measures)
+{
+    schemaTree.clear();
+    for (const Dimension &dimension : cube.dimensions()) {
+        if (dimension.name() != measuresDimensionName) {
+            const Node *dimensionNode = schemaTree.add(dimension.uniqueName(), dimension.name());
+            const Collection<Level> levels = dimension.hierarchies().item(0).levels();
+            for (const Level &level : levels)
+                schemaTree.add(dimensionNode->key(), LayoutTree::Child, level.uniqueName(),
+                               level.name());
+        } else {
+            const Level first = dimension.hierarchies().item(0).levels().item(0);
+            const Collection<Member> members = first.members();
+            for (const Member &member : members) {
+                measures.addItem(member.name());
+                measures.setTicked(measures.newIndex(), true);
+            }
+            measures.setListIndex(-1);
+        }
+    }
+    for (Node *node : schemaTree)
+        node->setExpanded(false);
+    // Fails for a cube without any dimension but Measures, after the measures are in.
+    schemaTree.item(1)->setSelected(true);
+}
+
+} // namespace mdx

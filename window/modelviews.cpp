@@ -1,0 +1,153 @@
+#include "modelviews.h"
+
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+namespace mdx {
+
+namespace {
+constexpr int keyRole = Qt::UserRole;
+
+Qt::CheckState checkState(bool checked)
+{
+    return checked ? Qt::Checked : Qt::Unchecked;
+}
+} // namespace
+
+TreeView::TreeView(LayoutTree &model, QTreeWidget &widget)
+    : mModel(model)
+    , mWidget(widget)
+{
+    mModel.setObserver(this);
+    // Display state the user changes on the widget goes back to the model; the widget's
+    // signals are blocked while it follows the model, so nothing echoes.
+    connect(&mWidget, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem *item) {
+        if (Node *node = nodeOf(item))
+            node->setExpanded(true);
+    });
+    connect(&mWidget, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem *item) {
+        if (Node *node = nodeOf(item))
+            node->setExpanded(false);
+    });
+    connect(&mWidget, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
+        if (Node *node = nodeOf(item))
+            node->setSelected(true);
+    });
+}
+
+TreeView::~TreeView()
+{
+    mModel.setObserver(nullptr);
+}
+
+Node *TreeView::nodeOf(const QTreeWidgetItem *item) const
+{
+    return item ? mModel.find(item->data(0, keyRole).toString()) : nullptr;
+}
+
+void TreeView::nodeAdded(const Node &node)
+{
+    const QSignalBlocker blocker(mWidget);
+    auto *item = new QTreeWidgetItem;
+    item->setText(0, node.text());
+    item->setData(0, keyRole, node.key());
+    // Not user-checkable: the box is drawn, but only the window's press handling toggles it.
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    if (QTreeWidgetItem *parent = node.parent() ? mItems.value(node.parent()->key()) : nullptr)
+        parent->addChild(item);
+    else
+        mWidget.addTopLevelItem(item);
+    mItems.insert(node.key(), item);
+    show(node, *item);
+}
+
+void TreeView::nodeAboutToBeRemoved(const Node &node)
+{
+    const QSignalBlocker blocker(mWidget);
+    const Node *selected = mModel.selectedItem();
+    const bool losesSelection = selected && (selected == &node || selected->parent() == &node);
+    delete mItems.value(node.key()); // takes the child items along
+    forget(node);
+    // The model is left without a selected node; the widget would pick a neighbour.
+    if (losesSelection) {
+        mWidget.setCurrentItem(nullptr);
+        mWidget.clearSelection();
+    }
+}
+
+void TreeView::forget(const Node &node)
+{
+    mItems.remove(node.key());
+    for (const Node *child = node.child(); child; child = child->next())
+        forget(*child);
+}
+
+void TreeView::treeCleared()
+{
+    const QSignalBlocker blocker(mWidget);
+    mWidget.clear();
+    mItems.clear();
+}
+
+void TreeView::nodeChanged(const Node &node)
+{
+    const QSignalBlocker blocker(mWidget);
+    if (QTreeWidgetItem *item = mItems.value(node.key()))
+        show(node, *item);
+}
+
+void TreeView::show(const Node &node, QTreeWidgetItem &item)
+{
+    item.setCheckState(0, checkState(node.checked()));
+    item.setExpanded(node.expanded());
+    if (node.selected()) {
+        mWidget.setCurrentItem(&item);
+    } else if (item.isSelected()) {
+        item.setSelected(false);
+        if (mWidget.currentItem() == &item)
+            mWidget.setCurrentItem(nullptr);
+    }
+}
+
+MeasuresView::MeasuresView(MeasureList &model, QListWidget &widget)
+    : mModel(model)
+    , mWidget(widget)
+{
+    mModel.setObserver(this);
+}
+
+MeasuresView::~MeasuresView()
+{
+    mModel.setObserver(nullptr);
+}
+
+void MeasuresView::itemAdded(int position)
+{
+    const QSignalBlocker blocker(mWidget);
+    auto *item = new QListWidgetItem(mModel.text(position));
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(checkState(mModel.isTicked(position)));
+    mWidget.insertItem(position, item);
+}
+
+void MeasuresView::itemTickChanged(int position)
+{
+    const QSignalBlocker blocker(mWidget);
+    if (QListWidgetItem *item = mWidget.item(position))
+        item->setCheckState(checkState(mModel.isTicked(position)));
+}
+
+void MeasuresView::listCleared()
+{
+    const QSignalBlocker blocker(mWidget);
+    mWidget.clear();
+}
+
+void MeasuresView::currentChanged(int position)
+{
+    const QSignalBlocker blocker(mWidget);
+    mWidget.setCurrentRow(position);
+}
+
+} // namespace mdx
