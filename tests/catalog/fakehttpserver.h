@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 #include <functional>
@@ -45,6 +46,8 @@ public:
     // Answer nothing until this many requests are waiting, then answer them all: a client
     // that sends one request after another would wait for ever (and time out).
     void answerWhenWaiting(int count) { mAnswerWhen = count; }
+    // Answer this many milliseconds after the request came in.
+    void setDelay(int milliseconds) { mDelay = milliseconds; }
 
     const QList<HttpRequest> &requests() const { return mRequests; }
     int mostWaitingAtOnce() const { return mMostWaiting; }
@@ -174,8 +177,17 @@ private:
             = mHandler ? mHandler(client.request) : std::optional<QByteArray>();
         if (!bytes)
             return; // held: the client waits until it gives up
-        client.socket->write(*bytes);
-        client.socket->disconnectFromHost();
+        QPointer<QTcpSocket> socket = client.socket;
+        auto send = [socket, data = *bytes] {
+            if (!socket)
+                return;
+            socket->write(data);
+            socket->disconnectFromHost();
+        };
+        if (mDelay > 0)
+            QTimer::singleShot(mDelay, socket, send);
+        else
+            send();
     }
 
     QTcpServer mServer;
@@ -183,6 +195,7 @@ private:
     QList<std::shared_ptr<Client>> mClients;
     QList<HttpRequest> mRequests;
     int mAnswerWhen = 1;
+    int mDelay = 0;
     int mMostWaiting = 0;
 };
 
