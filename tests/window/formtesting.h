@@ -3,10 +3,7 @@
 #include "window/mdxform.h"
 #include "window/prompter.h"
 
-#include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -21,8 +18,7 @@ inline const QString sampleString
 
 inline QString schemaString(const QString &file)
 {
-    return QStringLiteral("provider=msolap;data source=%1/window/%2")
-        .arg(QStringLiteral(MDX_TEST_DATA_DIR), file);
+    return QStringLiteral("provider=msolap;data source=" MDX_TEST_DATA_DIR "/window/") + file;
 }
 
 struct Message
@@ -38,113 +34,87 @@ class RecordingPrompter : public Prompter
 {
 public:
     QList<Message> messages;
-    std::function<void(const Message &)> onShow;
+    std::function<void()> onShow;
 
     void showMessage(QWidget *, Icon icon, const QString &title, const QString &text) override
     {
         messages.append({ icon, title, text });
         if (onShow)
-            onShow(messages.back());
+            onShow();
     }
     QList<Message> take() { return std::exchange(messages, {}); }
 };
 
-inline const Message copySuccess { Prompter::Icon::Information, QStringLiteral("Copy Success"),
-                                   QStringLiteral(
-                                       "The MDX string has been saved to your clipboard.") };
-
-template<typename T> T *control(const MdxForm &form, const char *name)
+// The item with this text: a root, or a child of the root named `dimension`.
+inline QTreeWidgetItem *item(QTreeWidget *tree, const QString &text, const QString &dimension = {})
 {
-    auto *widget = form.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no control %s", name);
-    return widget;
-}
-
-inline QTreeWidget *tree(const MdxForm &form, const char *name)
-{
-    return control<QTreeWidget>(form, name);
-}
-
-inline QPlainTextEdit *statementBox(const MdxForm &form)
-{
-    return control<QPlainTextEdit>(form, "MdxTextbox");
-}
-
-// The item with this text: a root, or the child of the root named by `dimension`.
-inline QTreeWidgetItem *item(QTreeWidget *tree, const QString &text,
-                             const QString &dimension = QString())
-{
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *root = tree->topLevelItem(i);
-        if (dimension.isEmpty() && root->text(0) == text)
-            return root;
-        if (root->text(0) == dimension) {
-            for (int j = 0; j < root->childCount(); ++j) {
-                if (root->child(j)->text(0) == text)
-                    return root->child(j);
-            }
-        }
+    for (QTreeWidgetItem *found : tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
+        if ((found->parent() ? found->parent()->text(0) : QString()) == dimension)
+            return found;
     }
     return nullptr;
 }
 
-// The texts of a tree as "Dim[x]" and "  Level[x]" lines, x = check mark, in display order.
+// "Dimension[x]" and "  Level[ ]" lines with the check marks, in display order.
 inline QStringList outline(QTreeWidget *tree)
 {
     QStringList lines;
-    auto mark = [](QTreeWidgetItem *item) {
-        return item->checkState(0) == Qt::Checked ? QStringLiteral("[x]") : QStringLiteral("[ ]");
-    };
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *root = tree->topLevelItem(i);
-        lines << root->text(0) + mark(root);
-        for (int j = 0; j < root->childCount(); ++j)
-            lines << QStringLiteral("  ") + root->child(j)->text(0) + mark(root->child(j));
-    }
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        lines << ((*it)->parent() ? QStringLiteral("  ") : QString()) + (*it)->text(0)
+                + ((*it)->checkState(0) == Qt::Checked ? "[x]" : "[ ]");
     return lines;
 }
 
-// Mouse input goes to the window, as the platform delivers it, so grabs take effect.
-inline QPoint inWindow(const MdxForm &form, const QWidget *widget, QPoint pos)
+// A window per test, its messages recorded. Input goes to the QWindow, as the platform
+// delivers it, so that the window's mouse grab takes effect.
+struct FormFixture
 {
-    return widget->mapTo(&form, pos);
-}
+    std::shared_ptr<RecordingPrompter> prompter;
+    std::unique_ptr<MdxForm> form;
 
-inline QPoint centreOf(QTreeWidget *tree, QTreeWidgetItem *item)
-{
-    return tree->viewport()->mapTo(tree->window(), tree->visualItemRect(item).center());
-}
+    bool open()
+    {
+        prompter = std::make_shared<RecordingPrompter>();
+        form = std::make_unique<MdxForm>(prompter);
+        form->show();
+        return QTest::qWaitForWindowActive(form.get());
+    }
+    template<typename T = QWidget> T *control(const char *name) const
+    {
+        return form->findChild<T *>(QLatin1String(name));
+    }
+    QTreeWidget *tree(const char *name) const { return control<QTreeWidget>(name); }
+    QString statement() const { return control<QPlainTextEdit>("MdxTextbox")->toPlainText(); }
 
-inline void press(MdxForm &form, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
-{
-    QTest::mousePress(form.windowHandle(), button, {}, pos);
-}
+    QPoint at(const QWidget *widget, QPoint pos) const { return widget->mapTo(form.get(), pos); }
+    QPoint at(const QWidget *widget) const { return at(widget, widget->rect().center()); }
+    QPoint at(QTreeWidget *tree, QTreeWidgetItem *node) const
+    {
+        return at(tree->viewport(), tree->visualItemRect(node).center());
+    }
 
-inline void release(MdxForm &form, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
-{
-    QTest::mouseRelease(form.windowHandle(), button, {}, pos);
-}
-
-inline void moveTo(MdxForm &form, QPoint pos)
-{
-    QTest::mouseMove(form.windowHandle(), pos);
-}
-
-// Press on an item of one tree, move over the middle of `target` and release there.
-inline void drag(MdxForm &form, QTreeWidget *source, QTreeWidgetItem *item, QWidget *target)
-{
-    press(form, centreOf(source, item));
-    const QPoint end = inWindow(form, target, target->rect().center());
-    moveTo(form, end);
-    release(form, end);
-}
-
-inline void connectTo(MdxForm &form, const QString &connectionString)
-{
-    control<QLineEdit>(form, "ConnectionStringTextbox")->setText(connectionString);
-    QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {},
-                      inWindow(form, control<QLabel>(form, "ConnectImage"), QPoint(8, 8)));
-}
+    void press(QPoint pos) { QTest::mousePress(form->windowHandle(), Qt::LeftButton, {}, pos); }
+    void move(QPoint pos) { QTest::mouseMove(form->windowHandle(), pos); }
+    void release(QPoint pos) { QTest::mouseRelease(form->windowHandle(), Qt::LeftButton, {}, pos); }
+    void click(QPoint pos, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mouseClick(form->windowHandle(), button, {}, pos);
+    }
+    void drag(QPoint from, QPoint to)
+    {
+        press(from);
+        move(to);
+        release(to);
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(form->windowHandle(), Qt::Key(key), modifiers);
+    }
+    void connectTo(const QString &connectionString)
+    {
+        control<QLineEdit>("ConnectionStringTextbox")->setText(connectionString);
+        click(at(control("ConnectImage")));
+    }
+};
 
 } // namespace mdx::test

@@ -1,0 +1,329 @@
+// Using the window by mouse and keyboard: placing dimensions, ticking levels and measures,
+// and the commands that hand the statement on.
+#include "formtesting.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QTimer>
+
+using namespace mdx;
+using namespace mdx::test;
+
+namespace {
+
+const Message invalidAxis { Prompter::Icon::Exclamation, "Invalid Axis",
+                            "This wizard only supports up to 3 dimensions on any axis." };
+const Message invalidSelection { Prompter::Icon::Information, "Invalid Selection",
+                                 "Must have at least one measure checked" };
+const Message copySuccess { Prompter::Icon::Information, "Copy Success",
+                            "The MDX string has been saved to your clipboard." };
+
+QString budget(const QString &rows)
+{
+    return "select " + (rows.isEmpty() ? QString() : rows + " on rows, ")
+        + "{[Measures].[Amount]} on columns from Budget";
+}
+
+QString descendants(const QString &dimension, const QString &level)
+{
+    return QStringLiteral("{descendants([%1].currentmember,[%1].[%2])}").arg(dimension, level);
+}
+
+// The hot spot tells the drag cursors apart: (16, 8) drop allowed, (0, 0) no drop.
+QPoint dragHotSpot()
+{
+    const QCursor *cursor = QGuiApplication::overrideCursor();
+    return cursor ? cursor->hotSpot() : QPoint(-1, -1);
+}
+
+} // namespace
+
+class TestMdxFormUse : public QObject, FormFixture
+{
+    Q_OBJECT
+
+    QTreeWidget *schema() const { return tree("SchemaTree"); }
+    QTreeWidget *rows() const { return tree("RowTree"); }
+    QTreeWidget *slicers() const { return tree("SlicerTree"); }
+    QListWidget *measures() const { return control<QListWidget>("MeasuresList"); }
+
+    void dragNode(QTreeWidget *from, QTreeWidgetItem *node, QWidget *to)
+    {
+        drag(at(from, node), at(to));
+    }
+    QPoint checkBoxOf(int row) const
+    {
+        QStyleOptionViewItem option;
+        option.initFrom(measures());
+        option.rect = measures()->visualItemRect(measures()->item(row));
+        option.features = QStyleOptionViewItem::HasCheckIndicator;
+        return at(measures()->viewport(),
+                  measures()
+                      ->style()
+                      ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, measures())
+                      .center());
+    }
+
+private slots:
+    void init()
+    {
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QVERIFY(open());
+    }
+    void cleanup()
+    {
+        form.reset();
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void placingDimensions()
+    {
+        connectTo(sampleString);
+        // The expand indicator only opens the dimension.
+        QTreeWidgetItem *store = item(schema(), "Store");
+        const QRect storeRect = schema()->visualItemRect(store);
+        click(at(schema()->viewport(), { storeRect.left() - 10, storeRect.center().y() }));
+        QVERIFY(store->isExpanded());
+        QCOMPARE(store->checkState(0), Qt::Unchecked);
+        QCOMPARE(statement(), QString());
+
+        // A level node carries its whole dimension; the pointer follows the control under it.
+        QTreeWidgetItem *country = item(schema(), "Store Country", "Store");
+        press(at(schema(), country));
+        QCOMPARE(country->checkState(0), Qt::Checked);
+        QVERIFY(country->isSelected());
+        QCOMPARE(statement(), budget(""));
+        QCOMPARE(dragHotSpot(), QPoint(0, 0));
+        const QList<std::pair<const char *, QPoint>> way {
+            { "RowTree", { 16, 8 } },    { "RowLabel", { 16, 8 } },  { "MeasuresList", { 0, 0 } },
+            { "ColumnTree", { 16, 8 } }, { "CubeCombo", { 16, 8 } }, { "MdxForm", { 0, 0 } },
+            { "SlicerTree", { 16, 8 } }, { "SchemaTree", { 0, 0 } },
+        };
+        for (const auto &[name, hotSpot] : way) {
+            move(name == QLatin1String("MdxForm") ? QPoint(300, 85) : at(control(name)));
+            QCOMPARE(dragHotSpot(), hotSpot);
+        }
+        move(at(rows()));
+        release(at(rows()));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCOMPARE(outline(rows()),
+                 QStringList({ "Store[x]", "  (All)[x]", "  Store Country[x]", "  Store State[x]",
+                               "  Store City[x]", "  Store Name[x]" }));
+        QVERIFY(item(rows(), "Store")->isExpanded());
+        QCOMPARE(item(schema(), "Store"), nullptr);
+        QCOMPARE(statement(), budget(descendants("Store", "Store Name")));
+
+        // Clicks on level nodes untick them; each release is a drop on the same tree.
+        for (const auto &[level, set] : QList<std::pair<const char *, QString>> {
+                 { "Store Name", descendants("Store", "Store City") },
+                 { "(All)", descendants("Store", "Store City") },
+                 { "Store City", descendants("Store", "Store State") },
+                 { "Store State", "{[Store].[Store Country].members}" },
+                 { "Store Country", "{[Store].[(All)].members}" },
+                 { "Store Country", "{[Store].[Store Country].members}" } }) {
+            click(at(rows(), item(rows(), level, "Store")));
+            QCOMPARE(statement(), budget(set));
+        }
+
+        dragNode(schema(), item(schema(), "Time"), tree("ColumnTree"));
+        const QString time = descendants("Time", "Month");
+        QCOMPARE(statement(), budget("crossjoin({[Store].[Store Country].members}," + time + ")"));
+        // Between axis trees every level is ticked again.
+        dragNode(rows(), item(rows(), "Store"), slicers());
+        const QString allStore = descendants("Store", "Store Name");
+        QCOMPARE(statement(), budget("crossjoin(" + time + "," + allStore + ")"));
+
+        // Back to the schema tree, at its end; then it holds three and refuses a fourth.
+        dragNode(tree("ColumnTree"), item(tree("ColumnTree"), "Time"), schema());
+        QCOMPARE(outline(schema()).mid(6),
+                 QStringList({ "Time[x]", "  Year[x]", "  Quarter[x]", "  Month[x]" }));
+        QCOMPARE(statement(), budget(allStore));
+        dragNode(slicers(), item(slicers(), "Store"), schema());
+        QCOMPARE(prompter->take(), QList<Message>({ invalidAxis }));
+        QCOMPARE(slicers()->topLevelItemCount(), 1);
+
+        dragNode(schema(), item(schema(), "Account"), slicers());
+        dragNode(schema(), item(schema(), "Category"), slicers());
+        const QString three
+            = budget("crossjoin(crossjoin(" + allStore + "," + descendants("Account", "Account") + "),"
+                     + descendants("Category", "Category") + ")");
+        QCOMPARE(statement(), three);
+        dragNode(schema(), item(schema(), "Time"), slicers());
+        QCOMPARE(prompter->take(), QList<Message>({ invalidAxis }));
+        QCOMPARE(slicers()->topLevelItemCount(), 3);
+        QCOMPARE(schema()->topLevelItemCount(), 1);
+        QCOMPARE(statement(), three);
+
+        // A drop on its own full tree, or on a control without a drop rule, does nothing.
+        drag(at(slicers(), item(slicers(), "Account")), at(slicers(), { 5, 5 }));
+        dragNode(slicers(), item(slicers(), "Category"), control("MdxTextbox"));
+        QCOMPARE(prompter->messages, QList<Message>());
+        QCOMPARE(slicers()->topLevelItemCount(), 3);
+        QCOMPARE(statement(), three);
+    }
+
+    void pressesThatDoNothingMuch()
+    {
+        connectTo(sampleString);
+        dragNode(schema(), item(schema(), "Time"), rows());
+        control<QPlainTextEdit>("MdxTextbox")->setPlainText("hand");
+        QTreeWidgetItem *year = item(rows(), "Year", "Time");
+        press(at(rows(), { 100, rows()->height() - 10 })); // blank space
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        release(at(rows(), { 100, rows()->height() - 10 }));
+        for (Qt::MouseButton button : { Qt::RightButton, Qt::MiddleButton })
+            click(at(rows(), year), button);
+        QCOMPARE(year->checkState(0), Qt::Checked);
+        QVERIFY(!year->isSelected());
+        QCOMPARE(form->mdxString(), QStringLiteral("hand"));
+
+        // A double click is one press, and opens or closes the dimension.
+        QTest::mouseDClick(form->windowHandle(), Qt::LeftButton, {},
+                           at(rows(), item(rows(), "Time")));
+        QCOMPARE(item(rows(), "Time")->checkState(0), Qt::Unchecked);
+        QVERIFY(!item(rows(), "Time")->isExpanded());
+        QCOMPARE(statement(), budget(descendants("Time", "Month")));
+    }
+
+    void measuresKeepOneTicked()
+    {
+        connectTo(sampleString);
+        key(Qt::Key_Down);
+        key(Qt::Key_Down);
+        QListWidget *list = measures();
+        auto sales = [list] {
+            QStringList ticked;
+            for (int i = 0; i < list->count(); ++i) {
+                if (list->item(i)->checkState() == Qt::Checked)
+                    ticked << "[Measures].[" + list->item(i)->text() + "]";
+            }
+            return "select {" + ticked.join(',') + "} on columns from Sales";
+        };
+        QCOMPARE(list->count(), 7);
+
+        // Space unticks without a click; a click on a text ticks nothing but rebuilds.
+        click(checkBoxOf(0));
+        QCOMPARE(statement(), sales());
+        QVERIFY(statement().startsWith("select {[Measures].[Store Cost],"));
+        list->setFocus();
+        key(Qt::Key_Home);
+        key(Qt::Key_Down);
+        key(Qt::Key_Space);
+        QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
+        QCOMPARE(statement(), sales());
+        click(checkBoxOf(0));
+        control<QPlainTextEdit>("MdxTextbox")->setPlainText("hand");
+        click(at(list->viewport(), list->visualItemRect(list->item(1)).center()));
+        QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
+        QCOMPARE(statement(), sales());
+
+        for (int row : { 0, 2, 3, 4, 5 })
+            click(checkBoxOf(row));
+        const QString last = "select {[Measures].[Sales Average]} on columns from Sales";
+        QCOMPARE(statement(), last);
+        // The last tick is back before the message shows, by mouse and by keyboard alike.
+        bool tickedDuringMessage = false;
+        prompter->onShow
+            = [&] { tickedDuringMessage = list->item(6)->checkState() == Qt::Checked; };
+        click(checkBoxOf(6));
+        QVERIFY(tickedDuringMessage);
+        key(Qt::Key_End);
+        key(Qt::Key_Space);
+        QCOMPARE(prompter->take(), QList<Message>({ invalidSelection, invalidSelection }));
+        QCOMPARE(list->item(6)->checkState(), Qt::Checked);
+        QCOMPARE(statement(), last);
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<MdxForm::CloseReason>("reason");
+        QTest::newRow("OK button") << "OKButton" << MdxForm::CloseReason::Ok;
+        QTest::newRow("Alt+O") << "" << MdxForm::CloseReason::Ok;
+        QTest::newRow("Cancel button") << "CancelButton" << MdxForm::CloseReason::Cancel;
+        QTest::newRow("Escape") << "" << MdxForm::CloseReason::Cancel;
+        QTest::newRow("close box") << "" << MdxForm::CloseReason::CloseBox;
+    }
+
+    void commands()
+    {
+        QFETCH(QString, how);
+        QFETCH(MdxForm::CloseReason, reason);
+        QSignalSpy closed(form.get(), &MdxForm::closed);
+        connectTo(sampleString);
+        click(at(measures()->viewport(), measures()->visualItemRect(measures()->item(0)).center()));
+        QCOMPARE(form->mdxString(), budget(""));
+
+        // A hand edit is the result; Enter in the box copies it, Ctrl+Enter breaks the line.
+        click(at(control("MdxTextbox")));
+        key(Qt::Key_End, Qt::ControlModifier);
+        key(Qt::Key_Return, Qt::ControlModifier);
+        for (char c : QByteArray("where"))
+            QTest::keyClick(form->windowHandle(), c);
+        const QString edited = budget("") + "\nwhere";
+        QCOMPARE(form->mdxString(), edited);
+        key(Qt::Key_Return);
+        QCOMPARE(prompter->take(), QList<Message>({ copySuccess }));
+        QCOMPARE(QGuiApplication::clipboard()->text(), edited);
+        QCOMPARE(statement(), edited);
+        // A value written from outside is what Copy takes, until the box changes.
+        form->setMdxString("outside");
+        click(at(control("CopyButton")));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("outside"));
+        QGuiApplication::clipboard()->setText("unchanged");
+        prompter->take();
+
+        if (!how.isEmpty())
+            click(at(control(how.toLatin1())));
+        else if (reason == MdxForm::CloseReason::Ok)
+            key(Qt::Key_O, Qt::AltModifier);
+        else if (reason == MdxForm::CloseReason::Cancel)
+            key(Qt::Key_Escape);
+        else
+            form->windowHandle()->close();
+        QTRY_VERIFY(!form->isVisible());
+        QCOMPARE(form->closeReason(), reason);
+        QCOMPARE(closed.count(), 1);
+        const bool ok = reason == MdxForm::CloseReason::Ok;
+        QCOMPARE(form->mdxString(), reason == MdxForm::CloseReason::Cancel ? "" : "outside");
+        QCOMPARE(QGuiApplication::clipboard()->text(), ok ? "outside" : "unchanged");
+        QCOMPARE(prompter->take(), ok ? QList<Message>({ copySuccess }) : QList<Message>());
+    }
+
+    void okBeforeAnyCube()
+    {
+        click(at(control("OKButton")));
+        QCOMPARE(prompter->take(), QList<Message>({ copySuccess }));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+        QCOMPARE(form->closeReason(), MdxForm::CloseReason::Ok);
+    }
+
+    void realMessageBox()
+    {
+        form->setPrompter(nullptr);
+        QString seen;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen = QStringList({ box->windowTitle(), box->text(), QString::number(box->icon()),
+                                     QString::number(box->buttons().size()) })
+                           .join('|');
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        answer.start(20);
+        click(at(control("CopyButton")));
+        QCOMPARE(seen,
+                 "Copy Success|The MDX string has been saved to your clipboard.|"
+                     + QString::number(QMessageBox::Information) + "|1");
+        QVERIFY(form->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMdxFormUse)
+#include "tst_mdxform_use.moc"
