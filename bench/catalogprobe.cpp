@@ -1,0 +1,174 @@
+// catalog-probe "<connection string>": opens the connection, lists the cubes and loads every
+// cube's schema the way the window does, and prints the wall time and the HTTP requests of
+// each step. Works for every data source; local ones simply send no requests.
+#include "catalog/catalog.h"
+#include "model/failure.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+
+namespace mdx {
+namespace {
+
+struct Row
+{
+    QString step;
+    double milliseconds = 0;
+    int requests = 0;
+    QString contents;
+};
+
+struct Probe
+{
+    QList<Row> rows;
+    std::shared_ptr<DataSource> source; // known once the connection is open
+
+    // Runs one step and records its time and the requests it sent; `body` returns what the
+    // step produced, in words. A failure propagates after the rows measured so far.
+    void step(const QString &name, const std::function<QString()> &body)
+    {
+        const int before = source ? source->requestCount() : 0;
+        QElapsedTimer timer;
+        timer.start();
+        const QString contents = body();
+        const double milliseconds = double(timer.nsecsElapsed()) / 1e6;
+        const int after = source ? source->requestCount() : 0;
+        rows.append({ name, milliseconds, after - before, contents });
+    }
+};
+
+QString plural(qsizetype count, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+// What a cube load touches: every dimension, its first hierarchy's levels, and the members a
+// level carries (only the Measures level has any).
+QString walk(const CubeDef &cube)
+{
+    qsizetype dimensions = 0;
+    qsizetype levels = 0;
+    qsizetype members = 0;
+    for (const Dimension &dimension : cube.dimensions()) {
+        ++dimensions;
+        const Collection<Hierarchy> hierarchies = dimension.hierarchies();
+        if (hierarchies.count() == 0)
+            continue;
+        for (const Level &level : hierarchies.item(0).levels()) {
+            ++levels;
+            members += level.members().count();
+        }
+    }
+    return plural(dimensions, "dimension", "dimensions") + QStringLiteral(", ")
+        + plural(levels, "level", "levels") + QStringLiteral(", ")
+        + plural(members, "measure", "measures");
+}
+
+void printTable(QTextStream &out, const QList<Row> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    Row total { QStringLiteral("total"), 0, 0, {} };
+    for (const Row &row : rows) {
+        total.milliseconds += row.milliseconds;
+        total.requests += row.requests;
+    }
+    QList<Row> all = rows;
+    all.append(total);
+
+    const QString stepHeader = QStringLiteral("step");
+    const QString timeHeader = QStringLiteral("ms");
+    const QString requestsHeader = QStringLiteral("requests");
+    qsizetype stepWidth = stepHeader.size();
+    qsizetype timeWidth = timeHeader.size();
+    qsizetype requestsWidth = requestsHeader.size();
+    for (const Row &row : all) {
+        stepWidth = qMax(stepWidth, row.step.size());
+        timeWidth = qMax(timeWidth, QString::number(row.milliseconds, 'f', 2).size());
+        requestsWidth = qMax(requestsWidth, QString::number(row.requests).size());
+    }
+    const auto line = [&](const QString &step, const QString &time, const QString &requests,
+                          const QString &contents) {
+        QString text = step.leftJustified(stepWidth) + QStringLiteral("  ")
+            + time.rightJustified(timeWidth) + QStringLiteral("  ")
+            + requests.rightJustified(requestsWidth);
+        if (!contents.isEmpty())
+            text += QStringLiteral("  ") + contents;
+        out << text << '\n';
+    };
+    line(stepHeader, timeHeader, requestsHeader, {});
+    for (const Row &row : all) {
+        if (&row == &all.last())
+            line(QString(stepWidth, u'-'), QString(timeWidth, u'-'), QString(requestsWidth, u'-'),
+                 {});
+        line(row.step, QString::number(row.milliseconds, 'f', 2), QString::number(row.requests),
+             row.contents);
+    }
+}
+
+int run(const QString &connectionString)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    Probe probe;
+    Connection connection;
+    Catalog catalog;
+    QString current;
+    try {
+        current = QStringLiteral("open");
+        probe.step(current, [&] {
+            connection.open(connectionString);
+            probe.source = connection.dataSource();
+            return QStringLiteral("catalog \"%1\"").arg(probe.source->catalogName());
+        });
+        CubeDefs cubes;
+        current = QStringLiteral("cube list");
+        probe.step(current, [&] {
+            catalog.setActiveConnection(connection);
+            cubes = catalog.cubeDefs();
+            return plural(cubes.count(), "cube", "cubes");
+        });
+        for (const CubeDef &cube : cubes) {
+            current = QStringLiteral("cube \"%1\"").arg(cube.name());
+            probe.step(current, [&] { return walk(cube); });
+        }
+    } catch (const Failure &failure) {
+        printTable(out, probe.rows);
+        out.flush();
+        err << "catalog-probe: " << current << " failed\n"
+            << "  source: " << failure.source() << '\n'
+            << "  description: " << failure.description() << '\n'
+            << "  code: 0x" << QString::number(quint32(failure.code()), 16) << '\n';
+        return 1;
+    } catch (const std::exception &failure) {
+        printTable(out, probe.rows);
+        out.flush();
+        err << "catalog-probe: " << current << " failed\n"
+            << "  source: catalog-probe\n"
+            << "  description: " << failure.what() << '\n';
+        return 1;
+    }
+    printTable(out, probe.rows);
+    return 0;
+}
+
+} // namespace
+} // namespace mdx
+
+int main(int argc, char *argv[])
+{
+    // Talking to a server needs an application object for its event loop.
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        QTextStream(stderr) << "usage: catalog-probe \"<connection string>\"\n"
+                            << "  e.g. catalog-probe \"provider=msolap;data source=local;"
+                               "initial catalog=foodmart 2000\"\n";
+        return 2;
+    }
+    return mdx::run(arguments.at(1));
+}
