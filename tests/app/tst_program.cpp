@@ -1,0 +1,46 @@
+#include <QProcess>
+#include <QTest>
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void resultOnStandardOutput_data()
+    {
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("status");
+        const QByteArray hrWithoutFirstMeasure
+            = "select {[Measures].[Count],[Measures].[Number of Employees],[Measures].[Employee "
+              "Salary],[Measures].[Avg Salary]} on columns from HR\n";
+        QTest::newRow("OK") << QByteArray("ok") << hrWithoutFirstMeasure << 0;
+        QTest::newRow("close box") << QByteArray("closebox") << hrWithoutFirstMeasure << 0;
+        QTest::newRow("Cancel") << QByteArray("cancel") << QByteArray() << 1;
+    }
+
+    void resultOnStandardOutput()
+    {
+        QFETCH(QByteArray, scenario);
+        QFETCH(QByteArray, output);
+        QFETCH(int, status);
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("LD_PRELOAD", MDX_PROGRAM_DRIVER);
+        env.insert("MDX_DRIVE", scenario);
+        // Under the sanitizers the driver is preloaded ahead of their runtime.
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        program.setProcessEnvironment(env);
+        program.start(MDX_PROGRAM, {});
+        QVERIFY2(program.waitForFinished(60000), "the program did not end");
+        const QByteArray errors = program.readAllStandardError();
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.readAllStandardOutput(), output);
+        QVERIFY2(program.exitCode() == status, errors.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
