@@ -350,12 +350,15 @@ bool MdxForm::eventFilter(QObject *watched, QEvent *event)
         if (tree && watched == tree->widget->viewport())
             return treeViewportEvent(*tree, event);
     }
-    if (watched == mConnectImage) {
+    if (watched == mConnectImage
+        && (event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::MouseButtonRelease)) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        if (event->type() == QEvent::MouseButtonPress) {
             mConnectPressed = true;
-        } else if (event->type() == QEvent::MouseButtonRelease
-                   && mouse->button() == Qt::LeftButton) {
+        } else {
             // A click is a press and a release on the picture, as for a button.
             const bool click
                 = mConnectPressed && mConnectImage->rect().contains(mouse->position().toPoint());
