@@ -80,15 +80,16 @@ QList<Step> scenario(const QByteArray &name)
 
 void drive()
 {
-    auto *steps = new QList<Step>(scenario(qgetenv("MDX_DRIVE")));
+    static QList<Step> steps;
+    steps = scenario(qgetenv("MDX_DRIVE"));
     auto *timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [steps, timer] {
-        if (steps->isEmpty()) {
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        if (steps.isEmpty()) {
             timer->stop();
             return;
         }
-        if (steps->front().ready()) {
-            const Step step = steps->takeFirst();
+        if (steps.front().ready()) {
+            const Step step = steps.takeFirst();
             step.act();
         }
     });

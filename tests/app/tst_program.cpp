@@ -36,7 +36,7 @@ private slots:
         program.start(MDX_PROGRAM, {});
         QVERIFY2(program.waitForFinished(60000), "the program did not end");
         const QByteArray errors = program.readAllStandardError();
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(program.exitStatus() == QProcess::NormalExit, errors.constData());
         QCOMPARE(program.readAllStandardOutput(), output);
         QVERIFY2(program.exitCode() == status, errors.constData());
     }
