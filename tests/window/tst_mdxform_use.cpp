@@ -150,8 +150,8 @@ private slots:
         dragNode(schema(), item(schema(), "Account"), slicers());
         dragNode(schema(), item(schema(), "Category"), slicers());
         const QString three
-            = budget("crossjoin(crossjoin(" + allStore + "," + descendants("Account", "Account") + "),"
-                     + descendants("Category", "Category") + ")");
+            = budget("crossjoin(crossjoin(" + allStore + "," + descendants("Account", "Account")
+                     + ")," + descendants("Category", "Category") + ")");
         QCOMPARE(statement(), three);
         dragNode(schema(), item(schema(), "Time"), slicers());
         QCOMPARE(prompter->take(), QList<Message>({ invalidAxis }));
