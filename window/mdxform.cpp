@@ -3,6 +3,9 @@
 #include "cubeloader.h"
 #include "modelviews.h"
 #include "prompter.h"
+#include "waitdialog.h"
+
+#include "catalog/xmlareader.h"
 
 #include "model/failure.h"
 #include "model/mdxstatement.h"
@@ -65,6 +68,12 @@ QCursor loadCursor(int number, int hotX, int hotY)
     return QCursor(picture, hotX, hotY);
 }
 
+// A close request during a wait cancels the request; the user has left and is not told.
+bool closedWhileWaiting(const QWidget *window, const Failure &failure)
+{
+    return failure.code() == XmlaFailure::Cancelled && !window->isVisible();
+}
+
 } // namespace
 
 struct MdxForm::Tree
@@ -100,11 +109,15 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
     setFixedSize(twips(9945), twips(9000));
     createControls();
     arrangeTabOrder();
+    mWaitDialog = std::make_unique<WaitDialog>(this);
+    setWaitIndicator(mWaitDialog.get());
 }
 
 MdxForm::~MdxForm()
 {
     endDrag();
+    if (waitIndicator() == mWaitDialog.get())
+        setWaitIndicator(nullptr);
 }
 
 void MdxForm::createControls()
@@ -263,6 +276,8 @@ void MdxForm::connectToDataSource()
         showCubes(connection);
         mCubeCombo->setFocus();
     } catch (const Failure &failure) {
+        if (closedWhileWaiting(this, failure))
+            return;
         mPrompter->showMessage(
             this, Prompter::Icon::Information,
             QStringLiteral("Connection Failed: ") + failure.source(),
@@ -668,7 +683,8 @@ void MdxForm::guarded(const std::function<void()> &work)
     try {
         work();
     } catch (const Failure &failure) {
-        showUnexpected(failure.description(), failure.source());
+        if (!closedWhileWaiting(this, failure))
+            showUnexpected(failure.description(), failure.source());
     } catch (const std::exception &exception) {
         showUnexpected(QString::fromLocal8Bit(exception.what()), formSource);
     } catch (...) {

@@ -25,6 +25,7 @@ namespace mdx {
 class MeasuresView;
 class Prompter;
 class TreeView;
+class WaitDialog;
 
 // The wizard's one window: connect to an OLAP catalog, pick a cube, drag its dimensions onto
 // the axes, tick levels and measures, and take the MDX statement that results.
@@ -157,6 +158,9 @@ private:
     std::unique_ptr<Tree> mColumnTree;
     std::unique_ptr<Tree> mSlicerTree;
     std::unique_ptr<MeasuresView> mMeasuresView;
+    // Shown while the catalog waits for a server; the catalog's one indicator while this
+    // window exists.
+    std::unique_ptr<WaitDialog> mWaitDialog;
 
     Tree *mDragSource = nullptr;
     bool mConnectPressed = false;

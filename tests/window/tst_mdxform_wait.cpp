@@ -1,0 +1,95 @@
+// The window while Connect waits for a server that never answers: the progress dialog,
+// input dropped meanwhile, and the ways out of the wait.
+#include "../catalog/fakehttpserver.h"
+#include "formtesting.h"
+
+#include "catalog/waitindicator.h"
+
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QWindow>
+
+using namespace mdx;
+using namespace mdx::test;
+
+class TestMdxFormWait : public QObject, FormFixture
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(open()); }
+    void cleanup()
+    {
+        form.reset();
+        QCOMPARE(waitIndicator(), nullptr);
+    }
+
+    void connectToASilentServer_data()
+    {
+        QTest::addColumn<bool>("early"); // act before the dialog is up
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("Escape") << false;
+        QTest::newRow("window closed") << false;
+        QTest::newRow("window closed early") << true;
+    }
+
+    void connectToASilentServer()
+    {
+        QFETCH(bool, early);
+        const QString way = QTest::currentDataTag();
+        const bool windowClosed = way.startsWith("window");
+        FakeHttpServer server; // holds every request unanswered
+        server.setHandler([](const HttpRequest &) { return std::optional<QByteArray>(); });
+        const QString url = server.url().toString();
+        QSignalSpy closed(form.get(), &MdxForm::closed);
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *dialog = form->findChild<QProgressDialog *>();
+            if (early ? clock.elapsed() < 100 : !dialog || !dialog->isVisible())
+                return;
+            poll.stop();
+            if (dialog) {
+                shownAfter = clock.elapsed();
+                QCOMPARE(dialog->labelText(), "Connecting to " + url + QChar(0x2026));
+            }
+            // Each would run a handler of the window: a message, or the window gone.
+            click(at(control("CopyButton")));
+            click(at(control("CancelButton")));
+            key(Qt::Key_Escape);
+            if (windowClosed)
+                form->windowHandle()->close(); // as the close box does
+            else if (way == "Escape")
+                QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+            else
+                QTest::mouseClick(dialog->windowHandle(), Qt::LeftButton, {},
+                                  dialog->findChild<QPushButton *>()->geometry().center());
+        });
+        poll.start(10);
+        clock.start();
+        connectTo("provider=msolap;data source=" + url);
+        QVERIFY2(clock.elapsed() < 5000, "the request was not cancelled");
+        QTest::qWait(100); // input held back instead of dropped would arrive now
+
+        QVERIFY2(early ? shownAfter == -1 : shownAfter >= 450 && shownAfter < 3000,
+                 qPrintable(QString::number(shownAfter)));
+        QCOMPARE(form->findChild<QProgressDialog *>(), nullptr);
+        QCOMPARE(form->isVisible(), !windowClosed);
+        QCOMPARE(closed.size(), windowClosed ? 1 : 0);
+        QCOMPARE(form->closeReason(),
+                 windowClosed ? MdxForm::CloseReason::CloseBox : MdxForm::CloseReason::None);
+        const QList<Message> cancelled { { Prompter::Icon::Information,
+                                           "Connection Failed: MdxWizard.Xmla",
+                                           "There is an error. The application cannot connect "
+                                           "to the datasource.\r\n\r\nThe request was "
+                                           "cancelled by the user." } };
+        // Nobody is told when the user has closed the window.
+        QCOMPARE(prompter->take(), windowClosed ? QList<Message>() : cancelled);
+    }
+};
+
+QTEST_MAIN(TestMdxFormWait)
+#include "tst_mdxform_wait.moc"
