@@ -1,8 +1,11 @@
 #pragma once
 
+#include "catalog/catalog.h"
 #include "model/failure.h"
 
 #include <QString>
+#include <QTcpServer>
+#include <QTest>
 
 #include <optional>
 
@@ -19,9 +22,50 @@ template<typename Operation> std::optional<Failure> failureOf(Operation &&operat
     return std::nullopt;
 }
 
+// The failure of opening a connection with this string; a connection left open by a failed
+// open counts as a fault of its own.
+inline std::optional<Failure> openFailure(const QString &connectionString,
+                                          const QString &password = {})
+{
+    Connection connection;
+    auto failure = failureOf([&] { connection.open(connectionString, QString(), password); });
+    if (failure && connection.isOpen())
+        return Failure(0, QStringLiteral("left open: ") + failure->description(), {});
+    return failure;
+}
+
+// What is wrong with `failure` when a failure with `code` whose description holds `part`
+// was wanted; empty when nothing is.
+inline QString mismatch(const std::optional<Failure> &failure, qint32 code, const QString &part)
+{
+    if (!failure)
+        return QStringLiteral("nothing failed");
+    if (failure->code() != code || !failure->description().contains(part))
+        return QStringLiteral("code %1 (wanted %2), \"%3\" (wanted a part \"%4\")")
+            .arg(quint32(failure->code()), 0, 16)
+            .arg(quint32(code), 0, 16)
+            .arg(failure->description(), part);
+    return {};
+}
+
+// A port on 127.0.0.1 where nothing listens.
+inline quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
 inline QString schemaPath(const QString &fileName)
 {
     return QStringLiteral(MDX_TEST_DATA_DIR "/schemas/") + fileName;
 }
 
 } // namespace mdx::test
+
+// The failure (an std::optional<mdx::Failure>) has `code` and a description holding `part`.
+#define VERIFY_FAILURE(failure, code, part)                                                        \
+    do {                                                                                           \
+        const QString wrong_ = mdx::test::mismatch(failure, code, part);                           \
+        QVERIFY2(wrong_.isEmpty(), qPrintable(wrong_));                                            \
+    } while (false)
