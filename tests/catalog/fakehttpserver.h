@@ -37,18 +37,16 @@ public:
         QObject::connect(&mServer, &QTcpServer::newConnection, &mServer, [this] { accept(); });
     }
 
-    QUrl url(const QString &path = QStringLiteral("/xmla")) const
+    QUrl url() const
     {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(mServer.serverPort()).arg(path));
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/xmla").arg(mServer.serverPort()));
     }
-
     void setHandler(Handler handler) { mHandler = std::move(handler); }
     // Answer nothing until this many requests are waiting, then answer them all: a client
     // that sends one request after another would wait for ever (and time out).
     void answerWhenWaiting(int count) { mAnswerWhen = count; }
     // Answer this many milliseconds after the request came in.
     void setDelay(int milliseconds) { mDelay = milliseconds; }
-
     const QList<HttpRequest> &requests() const { return mRequests; }
     int mostWaitingAtOnce() const { return mMostWaiting; }
 
@@ -57,36 +55,35 @@ public:
                                const QByteArray &contentType = "text/xml",
                                const QByteArray &extraHeaders = {})
     {
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + " " + reason(status) + "\r\n";
-        if (!contentType.isEmpty())
-            out += "Content-Type: " + contentType + "\r\n";
-        out += extraHeaders;
-        out += "Content-Length: " + QByteArray::number(body.size())
-            + "\r\nConnection: close\r\n\r\n";
-        return out + body;
+        static const QHash<int, QByteArray> reasons {
+            { 200, "OK" },        { 302, "Found" },     { 401, "Unauthorized" },
+            { 403, "Forbidden" }, { 404, "Not Found" }, { 500, "Internal Server Error" }
+        };
+        return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasons.value(status, "Status")
+            + "\r\n"
+            + (contentType.isEmpty() ? QByteArray() : "Content-Type: " + contentType + "\r\n")
+            + extraHeaders + "Content-Length: " + QByteArray::number(body.size())
+            + "\r\nConnection: close\r\n\r\n" + body;
     }
 
     // A chunked response, as the real server sends them; `complete` false leaves out the
     // last chunk, as a server that died in the middle would.
-    static QByteArray chunked(const QByteArray &body, int chunkSize, bool complete = true,
-                              const QByteArray &contentType = "text/xml")
+    static QByteArray chunked(const QByteArray &body, int chunkSize, bool complete = true)
     {
-        QByteArray out = "HTTP/1.1 200 OK\r\nContent-Type: " + contentType
-            + "\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+        QByteArray out = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n"
+                         "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
         for (qsizetype i = 0; i < body.size(); i += chunkSize) {
             const QByteArray part = body.mid(i, chunkSize);
             out += QByteArray::number(part.size(), 16) + "\r\n" + part + "\r\n";
         }
-        if (complete)
-            out += "0\r\n\r\n";
-        return out;
+        return complete ? out + "0\r\n\r\n" : out;
     }
 
     static QByteArray file(const QString &path)
     {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
-            return {};
+            qFatal("cannot read %s", qPrintable(path));
         return f.readAll();
     }
 
@@ -99,31 +96,10 @@ private:
         HttpRequest request;
     };
 
-    static QByteArray reason(int status)
-    {
-        switch (status) {
-        case 200:
-            return "OK";
-        case 302:
-            return "Found";
-        case 401:
-            return "Unauthorized";
-        case 403:
-            return "Forbidden";
-        case 404:
-            return "Not Found";
-        case 500:
-            return "Internal Server Error";
-        default:
-            return "Status";
-        }
-    }
-
     void accept()
     {
         while (QTcpSocket *socket = mServer.nextPendingConnection()) {
-            auto client = std::make_shared<Client>();
-            client->socket = socket;
+            auto client = std::make_shared<Client>(Client { socket, {}, false, {} });
             mClients.append(client);
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, client] {
                 client->buffer += client->socket->readAll();
@@ -135,34 +111,31 @@ private:
 
     void parse(Client &client)
     {
-        if (client.waiting)
-            return;
         const qsizetype end = client.buffer.indexOf("\r\n\r\n");
-        if (end < 0)
+        if (client.waiting || end < 0)
             return;
-        HttpRequest request;
+        HttpRequest &request = client.request;
         const QList<QByteArray> lines = client.buffer.left(end).split('\n');
         const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
         request.method = first.value(0);
         request.path = first.value(1);
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const qsizetype colon = lines[i].indexOf(':');
-            if (colon > 0)
-                request.headers.insert(lines[i].left(colon).trimmed().toLower(),
-                                       lines[i].mid(colon + 1).trimmed());
+        for (const QByteArray &line : lines.mid(1)) {
+            if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                request.headers.insert(line.left(colon).trimmed().toLower(),
+                                       line.mid(colon + 1).trimmed());
         }
         const qsizetype length = request.headers.value("content-length").toLongLong();
         if (client.buffer.size() < end + 4 + length)
             return;
         request.body = client.buffer.mid(end + 4, length);
-        client.request = request;
         client.waiting = true;
         mRequests.append(request);
-        const int waiting
-            = int(std::count_if(mClients.cbegin(), mClients.cend(),
-                                [](const auto &c) { return c->socket && c->waiting; }));
-        mMostWaiting = std::max(mMostWaiting, waiting);
-        if (waiting < mAnswerWhen)
+        const auto waiting = [this] {
+            return int(std::count_if(mClients.cbegin(), mClients.cend(),
+                                     [](const auto &c) { return c->socket && c->waiting; }));
+        };
+        mMostWaiting = std::max(mMostWaiting, waiting());
+        if (waiting() < mAnswerWhen)
             return;
         for (const auto &c : mClients) {
             if (c->socket && c->waiting)
@@ -173,21 +146,13 @@ private:
     void answer(Client &client)
     {
         client.waiting = false;
-        const std::optional<QByteArray> bytes
-            = mHandler ? mHandler(client.request) : std::optional<QByteArray>();
+        const std::optional<QByteArray> bytes = mHandler(client.request);
         if (!bytes)
             return; // held: the client waits until it gives up
-        QPointer<QTcpSocket> socket = client.socket;
-        auto send = [socket, data = *bytes] {
-            if (!socket)
-                return;
+        QTimer::singleShot(mDelay, client.socket, [socket = client.socket, data = *bytes] {
             socket->write(data);
             socket->disconnectFromHost();
-        };
-        if (mDelay > 0)
-            QTimer::singleShot(mDelay, socket, send);
-        else
-            send();
+        });
     }
 
     QTcpServer mServer;
