@@ -3,7 +3,9 @@
 #include "window/mdxform.h"
 #include "window/prompter.h"
 
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -15,6 +17,8 @@ namespace mdx::test {
 
 inline const QString sampleString
     = QStringLiteral("provider=msolap;data source=local;initial catalog=foodmart 2000");
+inline const QString cannotConnect = QStringLiteral(
+    "There is an error. The application cannot connect to the datasource.\r\n\r\n");
 
 inline QString schemaString(const QString &file)
 {
@@ -28,12 +32,17 @@ struct Message
     QString text;
     bool operator==(const Message &) const = default;
 };
+using Messages = QList<Message>;
+inline char *toString(const Message &m)
+{
+    return QTest::toString(QString::number(int(m.icon)) + '|' + m.title + '|' + m.text);
+}
 
 // Records the messages instead of showing them; onShow runs while "the box is up".
 class RecordingPrompter : public Prompter
 {
 public:
-    QList<Message> messages;
+    Messages messages;
     std::function<void()> onShow;
 
     void showMessage(QWidget *, Icon icon, const QString &title, const QString &text) override
@@ -42,7 +51,6 @@ public:
         if (onShow)
             onShow();
     }
-    QList<Message> take() { return std::exchange(messages, {}); }
 };
 
 // The item with this text: a root, or a child of the root named `dimension`.
@@ -79,12 +87,24 @@ struct FormFixture
         form->show();
         return QTest::qWaitForWindowActive(form.get());
     }
+    Messages messages() { return std::exchange(prompter->messages, {}); }
     template<typename T = QWidget> T *control(const char *name) const
     {
         return form->findChild<T *>(QLatin1String(name));
     }
     QTreeWidget *tree(const char *name) const { return control<QTreeWidget>(name); }
+    QTreeWidget *schema() const { return tree("SchemaTree"); }
+    QComboBox *cubes() const { return control<QComboBox>("CubeCombo"); }
+    QListWidget *measures() const { return control<QListWidget>("MeasuresList"); }
     QString statement() const { return control<QPlainTextEdit>("MdxTextbox")->toPlainText(); }
+    // The measures as listed; + marks a ticked one.
+    QStringList measureTicks() const
+    {
+        QStringList texts;
+        for (int i = 0; i < measures()->count(); ++i)
+            texts << measures()->item(i)->text() + (measures()->item(i)->checkState() ? "+" : "-");
+        return texts;
+    }
 
     QPoint at(const QWidget *widget, QPoint pos) const { return widget->mapTo(form.get(), pos); }
     QPoint at(const QWidget *widget) const { return at(widget, widget->rect().center()); }
@@ -92,6 +112,7 @@ struct FormFixture
     {
         return at(tree->viewport(), tree->visualItemRect(node).center());
     }
+    QPoint at(const char *name) const { return at(control(name)); }
 
     void press(QPoint pos) { QTest::mousePress(form->windowHandle(), Qt::LeftButton, {}, pos); }
     void move(QPoint pos) { QTest::mouseMove(form->windowHandle(), pos); }
@@ -106,14 +127,21 @@ struct FormFixture
         move(to);
         release(to);
     }
+    // Drags the dimension (or level) `text` of the tree `from` onto the control `to`.
+    void drag(const char *from, const QString &text, const char *to)
+    {
+        drag(at(tree(from), item(tree(from), text)), at(to));
+    }
     void key(int key, Qt::KeyboardModifiers modifiers = {})
     {
         QTest::keyClick(form->windowHandle(), Qt::Key(key), modifiers);
     }
-    void connectTo(const QString &connectionString)
+    // Connects with this string and returns the messages it brought.
+    Messages connectTo(const QString &connectionString)
     {
         control<QLineEdit>("ConnectionStringTextbox")->setText(connectionString);
-        click(at(control("ConnectImage")));
+        click(at("ConnectImage"));
+        return messages();
     }
 };
 
