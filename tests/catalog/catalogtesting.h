@@ -4,7 +4,6 @@
 #include "model/failure.h"
 
 #include <QString>
-#include <QTcpServer>
 #include <QTest>
 
 #include <optional>
@@ -46,14 +45,6 @@ inline QString mismatch(const std::optional<Failure> &failure, qint32 code, cons
             .arg(quint32(code), 0, 16)
             .arg(failure->description(), part);
     return {};
-}
-
-// A port on 127.0.0.1 where nothing listens.
-inline quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
 }
 
 inline QString schemaPath(const QString &fileName)

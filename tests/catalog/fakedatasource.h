@@ -15,7 +15,7 @@ namespace mdx::test {
 class FakeDataSource : public DataSource
 {
 public:
-    enum class FailAt { Nothing, CatalogName, Cubes, CubeSchema };
+    enum class FailAt { Nothing, Cubes, CubeSchema };
 
     QString name = QStringLiteral("Fake");
     QList<CubeInfo> cubeList;
@@ -26,12 +26,7 @@ public:
     int cubesCalls = 0;
     QList<int> schemaCalls;
 
-    QString catalogName() const override
-    {
-        if (failAt == FailAt::CatalogName)
-            throw failure;
-        return name;
-    }
+    QString catalogName() const override { return name; }
 
     QList<CubeInfo> cubes() override
     {

@@ -55,11 +55,7 @@ public:
                                const QByteArray &contentType = "text/xml",
                                const QByteArray &extraHeaders = {})
     {
-        static const QHash<int, QByteArray> reasons {
-            { 200, "OK" },        { 302, "Found" },     { 401, "Unauthorized" },
-            { 403, "Forbidden" }, { 404, "Not Found" }, { 500, "Internal Server Error" }
-        };
-        return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasons.value(status, "Status")
+        return "HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Status")
             + "\r\n"
             + (contentType.isEmpty() ? QByteArray() : "Content-Type: " + contentType + "\r\n")
             + extraHeaders + "Content-Length: " + QByteArray::number(body.size())
