@@ -48,7 +48,6 @@ public:
     // Answer this many milliseconds after the request came in.
     void setDelay(int milliseconds) { mDelay = milliseconds; }
     const QList<HttpRequest> &requests() const { return mRequests; }
-    int mostWaitingAtOnce() const { return mMostWaiting; }
 
     // A whole HTTP/1.1 response with Content-Length.
     static QByteArray response(int status, const QByteArray &body,
@@ -126,12 +125,9 @@ private:
         request.body = client.buffer.mid(end + 4, length);
         client.waiting = true;
         mRequests.append(request);
-        const auto waiting = [this] {
-            return int(std::count_if(mClients.cbegin(), mClients.cend(),
-                                     [](const auto &c) { return c->socket && c->waiting; }));
-        };
-        mMostWaiting = std::max(mMostWaiting, waiting());
-        if (waiting() < mAnswerWhen)
+        if (std::count_if(mClients.cbegin(), mClients.cend(),
+                          [](const auto &c) { return c->socket && c->waiting; })
+            < mAnswerWhen)
             return;
         for (const auto &c : mClients) {
             if (c->socket && c->waiting)
@@ -157,7 +153,6 @@ private:
     QList<HttpRequest> mRequests;
     int mAnswerWhen = 1;
     int mDelay = 0;
-    int mMostWaiting = 0;
 };
 
 } // namespace mdx::test
