@@ -33,6 +33,18 @@ template<typename Info> const Info &required(const Info *info, const char *kind)
     return *info;
 }
 
+// Wraps each child record in its object, sharing the schema that keeps the records alive.
+template<typename Item, typename Info>
+Collection<Item> wrapAll(const std::shared_ptr<const CubeSchema> &schema, const QList<Info> &infos,
+                         QString what)
+{
+    QList<Item> items;
+    items.reserve(infos.size());
+    for (const Info &info : infos)
+        items.append(Item(schema, &info));
+    return Collection<Item>(std::move(items), std::move(what));
+}
+
 } // namespace
 
 Level::Level(std::shared_ptr<const CubeSchema> schema, const LevelInfo *info)
@@ -81,12 +93,8 @@ QString Hierarchy::uniqueName() const
 Collection<Level> Hierarchy::levels() const
 {
     const HierarchyInfo &info = required(mInfo, "hierarchy");
-    QList<Level> levels;
-    levels.reserve(info.levels.size());
-    for (const LevelInfo &level : info.levels)
-        levels.append(Level(mSchema, &level));
-    return Collection<Level>(std::move(levels),
-                             QStringLiteral("levels of hierarchy %1").arg(info.uniqueName));
+    return wrapAll<Level>(mSchema, info.levels,
+                          QStringLiteral("levels of hierarchy %1").arg(info.uniqueName));
 }
 
 Dimension::Dimension(std::shared_ptr<const CubeSchema> schema, const DimensionInfo *info)
@@ -108,12 +116,8 @@ QString Dimension::uniqueName() const
 Collection<Hierarchy> Dimension::hierarchies() const
 {
     const DimensionInfo &info = required(mInfo, "dimension");
-    QList<Hierarchy> hierarchies;
-    hierarchies.reserve(info.hierarchies.size());
-    for (const HierarchyInfo &hierarchy : info.hierarchies)
-        hierarchies.append(Hierarchy(mSchema, &hierarchy));
-    return Collection<Hierarchy>(
-        std::move(hierarchies), QStringLiteral("hierarchies of dimension %1").arg(info.uniqueName));
+    return wrapAll<Hierarchy>(mSchema, info.hierarchies,
+                              QStringLiteral("hierarchies of dimension %1").arg(info.uniqueName));
 }
 
 CubeDef::CubeDef(std::shared_ptr<DataSource> source, int position, CubeInfo info)
@@ -135,12 +139,8 @@ Collection<Dimension> CubeDef::dimensions() const
                       QStringLiteral("The data source delivered no schema for the cube \"%1\".")
                           .arg(mInfo.name),
                       CatalogSource::Catalog);
-    QList<Dimension> dimensions;
-    dimensions.reserve(schema->dimensions.size());
-    for (const DimensionInfo &dimension : schema->dimensions)
-        dimensions.append(Dimension(schema, &dimension));
-    return Collection<Dimension>(std::move(dimensions),
-                                 QStringLiteral("dimensions of cube \"%1\"").arg(mInfo.name));
+    return wrapAll<Dimension>(schema, schema->dimensions,
+                              QStringLiteral("dimensions of cube \"%1\"").arg(mInfo.name));
 }
 
 struct Catalog::Data
