@@ -460,26 +460,34 @@ void XmlaResponseReader::failFromFault()
     mServerFault = true;
 }
 
-XmlaRowset readXmlaRowset(const QByteArray &body, const QByteArray &httpCharset)
+namespace {
+
+// Reads a whole answer held in memory; throws what the answer reports.
+template<typename Result>
+Result readWhole(XmlaResponseReader::Kind kind, const QByteArray &body,
+                 const QByteArray &httpCharset, const Result &(XmlaResponseReader::*result)() const)
 {
-    XmlaResponseReader reader(XmlaResponseReader::Kind::Discover);
+    XmlaResponseReader reader(kind);
     reader.setHttpCharset(httpCharset);
     reader.addData(body);
     reader.finish();
     if (reader.failure())
         throw *reader.failure();
-    return reader.rowset();
+    return (reader.*result)();
+}
+
+} // namespace
+
+XmlaRowset readXmlaRowset(const QByteArray &body, const QByteArray &httpCharset)
+{
+    return readWhole(XmlaResponseReader::Kind::Discover, body, httpCharset,
+                     &XmlaResponseReader::rowset);
 }
 
 XmlaExecuteResult readXmlaExecuteResult(const QByteArray &body, const QByteArray &httpCharset)
 {
-    XmlaResponseReader reader(XmlaResponseReader::Kind::Execute);
-    reader.setHttpCharset(httpCharset);
-    reader.addData(body);
-    reader.finish();
-    if (reader.failure())
-        throw *reader.failure();
-    return reader.executeResult();
+    return readWhole(XmlaResponseReader::Kind::Execute, body, httpCharset,
+                     &XmlaResponseReader::executeResult);
 }
 
 } // namespace mdx
