@@ -11,7 +11,8 @@ packages=(
     # the OLAP server the integration tests run against
     default-jre-headless openjdk-17-jdk-headless curl
     libmondrian-java libolap4j-java libjetty9-java libservlet-api-java libhsqldb-java
-    libslf4j-java libcommons-collections3-java
+    libslf4j-java libcommons-collections3-java libcommons-io-java libcommons-logging-java
+    libcommons-pool-java
 )
 
 missing=()
@@ -28,4 +29,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+apt-get install -y -q "${missing[@]}"
