@@ -168,13 +168,8 @@ QList<MemberInfo> SchemaDataSource::virtualMeasuresOf(const schema::Cube &cube)
             fail(CatalogFailure::InvalidSchema, cube, reference.line,
                  QStringLiteral("the virtual cube measure %1 names no cube (cubeName).")
                      .arg(quoted(reference.name)));
-        const int baseIndex = findCube(reference.cubeName);
-        if (baseIndex < 0 || mDocument.cubes.at(baseIndex).isVirtual)
-            fail(CatalogFailure::UnknownReference, cube, reference.line,
-                 QStringLiteral("the virtual cube measure %1 comes from the cube %2, which the "
-                                "schema does not define.")
-                     .arg(quoted(reference.name), quoted(reference.cubeName)));
-        const schema::Cube &base = mDocument.cubes.at(baseIndex);
+        const schema::Cube &base
+            = mDocument.cubes.at(baseCubeOf(cube, reference, QStringLiteral("measure")));
         const auto nameOf = [](const schema::Measure &m) -> const QString & { return m.name; };
         if (int i = indexByName(base.measures, parts.at(1), nameOf); i >= 0) {
             if (reference.visible)
@@ -224,13 +219,8 @@ void SchemaDataSource::addVirtualDimensions(const schema::Cube &cube, CubeSchema
             result.dimensions.append(dimensionInfo(cube, reference.name, *shared));
             continue;
         }
-        const int baseIndex = findCube(reference.cubeName);
-        if (baseIndex < 0 || mDocument.cubes.at(baseIndex).isVirtual)
-            fail(CatalogFailure::UnknownReference, cube, reference.line,
-                 QStringLiteral("the virtual cube dimension %1 comes from the cube %2, which the "
-                                "schema does not define.")
-                     .arg(quoted(reference.name), quoted(reference.cubeName)));
-        const std::shared_ptr<const CubeSchema> base = schemaOf(baseIndex);
+        const std::shared_ptr<const CubeSchema> base
+            = schemaOf(baseCubeOf(cube, reference, QStringLiteral("dimension")));
         const int i = indexByName(base->dimensions, reference.name,
                                   [](const DimensionInfo &d) -> const QString & { return d.name; });
         if (i < 0)
@@ -273,6 +263,18 @@ int SchemaDataSource::findCube(const QString &name) const
 {
     return indexByName(mDocument.cubes, name,
                        [](const schema::Cube &c) -> const QString & { return c.name; });
+}
+
+int SchemaDataSource::baseCubeOf(const schema::Cube &cube, const schema::CubeReference &reference,
+                                 const QString &kind) const
+{
+    const int index = findCube(reference.cubeName);
+    if (index < 0 || mDocument.cubes.at(index).isVirtual)
+        fail(CatalogFailure::UnknownReference, cube, reference.line,
+             QStringLiteral("the virtual cube %1 %2 comes from the cube %3, which the schema "
+                            "does not define.")
+                 .arg(kind, quoted(reference.name), quoted(reference.cubeName)));
+    return index;
 }
 
 const schema::Dimension *SchemaDataSource::findSharedDimension(const QString &name) const

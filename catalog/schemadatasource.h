@@ -33,6 +33,9 @@ private:
     DimensionInfo dimensionInfo(const schema::Cube &cube, const QString &name,
                                 const schema::Dimension &definition) const;
     int findCube(const QString &name) const;
+    // The stored cube a virtual cube's dimension or measure comes from; fails if none.
+    int baseCubeOf(const schema::Cube &cube, const schema::CubeReference &reference,
+                   const QString &kind) const;
     const schema::Dimension *findSharedDimension(const QString &name) const;
     void checkUniqueNames(const schema::Cube &cube, const CubeSchema &result) const;
     [[noreturn]] void fail(qint32 code, const schema::Cube &cube, qint64 line,

@@ -252,6 +252,9 @@ private slots:
         cube("Virtual Bad Measure Name", InvalidSchema,
              "measure \"Amount\" is not named like [Measures].[Measure Name].");
         cube("Virtual Of Broken", UnknownReference, "Cube \"Unknown Usage\"");
+        cube("Virtual Unknown Cube", UnknownReference,
+             "the virtual cube dimension \"Colour\" comes from the cube \"Nowhere\", which the "
+             "schema does not define.");
     }
 
     void cubeFailures()
