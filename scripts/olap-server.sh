@@ -11,7 +11,10 @@
 #   secure-url, user, password   the same catalog behind HTTP Basic authentication
 #   port, pid, server.log, datasources.xml, classes/, tmp/
 # Environment: OLAP_SERVER_READY_TIMEOUT (seconds, default 60), OLAP_SERVER_PORT (default 0 =
-# any free port), JAVA_HOME (optional).
+# any free port), JAVA_HOME (optional),
+#   OLAP_SERVER_OWNER   pid whose end stops the server (default: this script's parent, e.g. ctest,
+#                       so a run that never reaches its stop step still takes the server along)
+#   OLAP_SERVER_LIFETIME  seconds after which the server exits anyway (default 3600; 0: no limit)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -129,6 +132,7 @@ start() {
         -cp "$dir/classes:$cp" OlapTestServer \
         --port "${OLAP_SERVER_PORT:-0}" --schema "$schema" --sql "$sql" --workdir "$dir" \
         --user "$(cat "$dir/user")" --password "$(cat "$dir/password")" \
+        --owner "${OLAP_SERVER_OWNER:-$PPID}" --lifetime "${OLAP_SERVER_LIFETIME:-3600}" \
         </dev/null >"$dir/server.log" 2>&1 &
     pid=$!
     echo "$pid" >"$dir/pid"

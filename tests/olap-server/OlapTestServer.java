@@ -3,7 +3,11 @@
 // script at start.
 //
 // Usage: java OlapTestServer --port N --schema FILE --sql FILE --workdir DIR
-//                            [--user NAME --password TEXT]
+//                            [--user NAME --password TEXT] [--owner PID] [--lifetime SECONDS]
+//
+// --owner: the server exits as soon as that process is gone, so a test run that ends without
+// its cleanup step (stop on failure, Ctrl-C, a killed runner) never leaves a server behind.
+// --lifetime: the server exits after that many seconds whatever happens (0: no limit).
 //
 // Port 0 takes a free port; the port actually bound is written to DIR/port once the server
 // listens, so the caller never races another process for a port it only guessed was free.
@@ -80,6 +84,8 @@ public final class OlapTestServer {
         server.setHandler(context);
         server.setStopAtShutdown(true);
         server.start();
+        exitWithOwner(opt.get("owner"));
+        exitAfter(Long.parseLong(opt.getOrDefault("lifetime", "0")));
 
         // Written after the bind, atomically, so a reader never sees a partial number.
         Path portFile = workdir.resolve("port");
@@ -90,6 +96,35 @@ public final class OlapTestServer {
 
         server.join();
         keepAlive.close();
+    }
+
+    private static void exitWithOwner(String owner) {
+        if (owner == null)
+            return;
+        ProcessHandle.of(Long.parseLong(owner)).ifPresentOrElse(
+                handle -> handle.onExit().thenRun(() -> quit("its owner " + owner + " is gone")),
+                () -> quit("its owner " + owner + " is gone"));
+    }
+
+    private static void exitAfter(long seconds) {
+        if (seconds <= 0)
+            return;
+        Thread timer = new Thread(() -> {
+            try {
+                Thread.sleep(seconds * 1000);
+            } catch (InterruptedException e) {
+                return;
+            }
+            quit("its lifetime of " + seconds + " s is over");
+        });
+        timer.setDaemon(true);
+        timer.start();
+    }
+
+    // System.exit runs the shutdown hook that stops Jetty.
+    private static void quit(String why) {
+        System.err.println("OlapTestServer exits: " + why);
+        System.exit(0);
     }
 
     private static ServletHolder xmlaServlet(String dataSourcesUrl) {
@@ -165,7 +200,7 @@ public final class OlapTestServer {
     private static void usage(String problem) {
         System.err.println("OlapTestServer: " + problem);
         System.err.println("usage: OlapTestServer --port N --schema FILE --sql FILE --workdir DIR"
-                + " [--user NAME --password TEXT]");
+                + " [--user NAME --password TEXT] [--owner PID] [--lifetime SECONDS]");
         System.exit(2);
     }
 
