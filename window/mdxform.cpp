@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTextBlock>
 #include <QTreeWidget>
 
 namespace mdx {
@@ -602,7 +603,17 @@ void MdxForm::applyMeasuresRule(int position)
 
 void MdxForm::mdxTextboxChange()
 {
-    setMdxString(mMdxTextbox->toPlainText());
+    // toPlainText() would turn no-break spaces into spaces and line separators into line
+    // feeds, and the server would no longer know the names that hold them. Only the breaks
+    // between the editor's paragraphs become line feeds.
+    QString text;
+    for (QTextBlock block = mMdxTextbox->document()->begin(); block.isValid();
+         block = block.next()) {
+        if (block != mMdxTextbox->document()->begin())
+            text += QLatin1Char('\n');
+        text += block.text();
+    }
+    setMdxString(text);
 }
 
 bool MdxForm::mdxTextboxKey(QEvent *event)
