@@ -21,6 +21,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTextBlock>
 #include <QTreeWidget>
 
@@ -67,6 +69,31 @@ QCursor loadCursor(int number, int hotX, int hotY)
                       QStringLiteral("The cursor resource %1 cannot be loaded.").arg(number),
                       formSource);
     return QCursor(picture, hotX, hotY);
+}
+
+// The node a press at pos hits: the one in its row, unless the press is left of it, in the
+// indentation.
+QTreeWidgetItem *itemHit(const QTreeWidget &tree, QPoint pos)
+{
+    QTreeWidgetItem *item = tree.itemAt(pos);
+    return item && pos.x() >= tree.visualItemRect(item).left() ? item : nullptr;
+}
+
+// Whether pos is on the expand indicator of a node with children, where the widget expands
+// and collapses. Measured as the widget measures it, so that no press falls between the two.
+bool onExpandIndicator(const QTreeWidget &tree, QPoint pos)
+{
+    const QTreeWidgetItem *item = tree.itemAt(pos);
+    if (!item || item->childCount() == 0)
+        return false;
+    const QRect rect = tree.visualItemRect(item);
+    QStyleOptionViewItem option;
+    option.initFrom(&tree);
+    option.rect
+        = QRect(rect.left() - tree.indentation(), rect.top(), tree.indentation(), rect.height());
+    return tree.style()
+        ->subElementRect(QStyle::SE_TreeViewDisclosureItem, &option, &tree)
+        .contains(pos);
 }
 
 // A close request during a wait cancels the request; the user has left and is not told.
@@ -397,9 +424,8 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
         if (mDragSource || mouse->button() != Qt::LeftButton)
             return true; // only the left button does something on a tree
         const QPoint pos = mouse->position().toPoint();
-        QTreeWidgetItem *item = tree.widget->itemAt(pos);
-        if (item && pos.x() < tree.widget->visualItemRect(item).left()) {
-            // The expand indicator: the widget expands or collapses, nothing else happens.
+        if (onExpandIndicator(*tree.widget, pos)) {
+            // The widget expands or collapses, nothing else happens.
             tree.widgetOwnsPress = true;
             return false;
         }
@@ -409,8 +435,7 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
     case QEvent::MouseButtonDblClick: {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const QPoint pos = mouse->position().toPoint();
-        QTreeWidgetItem *item = tree.widget->itemAt(pos);
-        if (item && pos.x() < tree.widget->visualItemRect(item).left()) {
+        if (onExpandIndicator(*tree.widget, pos)) {
             tree.widgetOwnsPress = true;
             return false;
         }
@@ -418,7 +443,7 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
         // or closes a dimension.
         if (mouse->button() == Qt::LeftButton && !mDragSource) {
             guarded([&] {
-                Node *node = tree.view->nodeOf(item);
+                Node *node = tree.view->nodeOf(itemHit(*tree.widget, pos));
                 if (node && node->child())
                     node->setExpanded(!node->expanded());
             });
@@ -457,7 +482,7 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
 
 void MdxForm::treeMouseDown(Tree &tree, const QPoint &viewportPos)
 {
-    Node *node = tree.view->nodeOf(tree.widget->itemAt(viewportPos));
+    Node *node = tree.view->nodeOf(itemHit(*tree.widget, viewportPos));
     if (!node)
         return;
     node->setChecked(!node->checked());

@@ -184,6 +184,35 @@ private slots:
         QCOMPARE(statement(), budget(descendants("Time", "Month")));
     }
 
+    // Left of a level node there is no expand indicator: a press there hits no node, and a
+    // drag from there moves nothing.
+    void pressesBesideLevelsHitNothing()
+    {
+        connectTo(sampleString);
+        drag("SchemaTree", "Time", "RowTree");
+        QTreeWidgetItem *store = item(schema(), "Store");
+        click(at(schema()->viewport(), schema()->visualItemRect(store).topLeft() + QPoint(-10, 5)));
+        QVERIFY(store->isExpanded());
+        control<QPlainTextEdit>("MdxTextbox")->setPlainText("hand");
+        const QStringList schemaBefore = outline(schema()), rowsBefore = outline(rows());
+        for (QTreeWidgetItem *level :
+             { item(schema(), "Store Country", "Store"), item(rows(), "Year", "Time") }) {
+            QTreeWidget *tree = level->treeWidget();
+            const QRect rect = tree->visualItemRect(level);
+            for (int x : { rect.left() - 5, 2 }) {
+                press(at(tree->viewport(), { x, rect.center().y() }));
+                QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+                move(at(tree, item(tree, level->parent()->text(0))));
+                release(at("SlicerTree"));
+            }
+            QVERIFY(tree->selectedItems().isEmpty());
+        }
+        QCOMPARE(outline(schema()), schemaBefore);
+        QCOMPARE(outline(rows()), rowsBefore);
+        QCOMPARE(slicers()->topLevelItemCount(), 0);
+        QCOMPARE(form->mdxString(), QStringLiteral("hand"));
+    }
+
     void measuresKeepOneTicked()
     {
         connectTo(sampleString);
