@@ -221,10 +221,14 @@ void MdxForm::createControls()
     mMeasureLabel = label(this, "MeasureLabel", QStringLiteral("Measures:"),
                           twipsRect(6480, 3360, 1335, 255));
     mMeasuresList = place(new QListWidget(this), "MeasuresList", twipsRect(6480, 3600, 3375, 3435));
-    mMeasuresList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The tick is an entry's one state: no selection highlight beside it.
+    mMeasuresList->setSelectionMode(QAbstractItemView::NoSelection);
     mMeasuresView = std::make_unique<MeasuresView>(mMeasuresModel, *mMeasuresList);
+    // A click anywhere on an entry flips its tick, as on a check-box list; a double click is
+    // two clicks.
     connect(mMeasuresList, &QListWidget::itemClicked, this, &MdxForm::measuresListClick);
-    connect(mMeasuresList, &QListWidget::itemChanged, this, &MdxForm::measuresListItemCheck);
+    connect(mMeasuresList, &QListWidget::itemDoubleClicked, this, &MdxForm::measuresListClick);
+    mMeasuresList->installEventFilter(this);
 
     mMdxTextbox = place(new QPlainTextEdit(this), "MdxTextbox", twipsRect(120, 7200, 9735, 1215));
     QFont boldFont = font();
@@ -413,6 +417,8 @@ bool MdxForm::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == mMdxTextbox && event->type() == QEvent::KeyPress)
         return mdxTextboxKey(event);
+    if (watched == mMeasuresList && event->type() == QEvent::KeyPress)
+        return measuresListKey(event);
     return QDialog::eventFilter(watched, event);
 }
 
@@ -593,26 +599,30 @@ void MdxForm::placeDroppedNode(Tree &source, Tree &target)
 
 // ---- The measures list
 
-void MdxForm::measuresListClick()
+void MdxForm::measuresListClick(QListWidgetItem *item)
 {
-    guarded([this] { buildMdx(); });
+    guarded([this, item] { toggleMeasure(mMeasuresList->row(item)); });
 }
 
-void MdxForm::measuresListItemCheck(QListWidgetItem *item)
+bool MdxForm::measuresListKey(QEvent *event)
 {
-    guarded([this, item] {
-        const int position = mMeasuresList->row(item);
-        if (position < 0)
-            return;
-        const bool ticked = item->checkState() == Qt::Checked;
-        if (mMeasuresModel.isTicked(position) == ticked)
-            return; // some other change of the item
-        mMeasuresModel.setTicked(position, ticked);
-        applyMeasuresRule(position);
-        // A tick by keyboard brings no click, and a click may have come before this: the
-        // statement is rebuilt here too, after the rule, so that it matches the ticks.
-        buildMdx();
-    });
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
+        return false;
+    // A held key flips the tick once, not at the key's repeat rate.
+    if (!key->isAutoRepeat())
+        guarded([this] { toggleMeasure(mMeasuresList->currentRow()); });
+    return true;
+}
+
+void MdxForm::toggleMeasure(int position)
+{
+    if (position < 0)
+        return;
+    mMeasuresModel.setListIndex(position);
+    mMeasuresModel.setTicked(position, !mMeasuresModel.isTicked(position));
+    applyMeasuresRule(position);
+    buildMdx();
 }
 
 void MdxForm::applyMeasuresRule(int position)
