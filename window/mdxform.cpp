@@ -21,6 +21,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTextBlock>
 #include <QTreeWidget>
 
 namespace mdx {
@@ -66,6 +69,31 @@ QCursor loadCursor(int number, int hotX, int hotY)
                       QStringLiteral("The cursor resource %1 cannot be loaded.").arg(number),
                       formSource);
     return QCursor(picture, hotX, hotY);
+}
+
+// The node a press at pos hits: the one in its row, unless the press is left of it, in the
+// indentation.
+QTreeWidgetItem *itemHit(const QTreeWidget &tree, QPoint pos)
+{
+    QTreeWidgetItem *item = tree.itemAt(pos);
+    return item && pos.x() >= tree.visualItemRect(item).left() ? item : nullptr;
+}
+
+// Whether pos is on the expand indicator of a node with children, where the widget expands
+// and collapses. Measured as the widget measures it, so that no press falls between the two.
+bool onExpandIndicator(const QTreeWidget &tree, QPoint pos)
+{
+    const QTreeWidgetItem *item = tree.itemAt(pos);
+    if (!item || item->childCount() == 0)
+        return false;
+    const QRect rect = tree.visualItemRect(item);
+    QStyleOptionViewItem option;
+    option.initFrom(&tree);
+    option.rect
+        = QRect(rect.left() - tree.indentation(), rect.top(), tree.indentation(), rect.height());
+    return tree.style()
+        ->subElementRect(QStyle::SE_TreeViewDisclosureItem, &option, &tree)
+        .contains(pos);
 }
 
 // A close request during a wait cancels the request; the user has left and is not told.
@@ -193,10 +221,14 @@ void MdxForm::createControls()
     mMeasureLabel = label(this, "MeasureLabel", QStringLiteral("Measures:"),
                           twipsRect(6480, 3360, 1335, 255));
     mMeasuresList = place(new QListWidget(this), "MeasuresList", twipsRect(6480, 3600, 3375, 3435));
-    mMeasuresList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The tick is an entry's one state: no selection highlight beside it.
+    mMeasuresList->setSelectionMode(QAbstractItemView::NoSelection);
     mMeasuresView = std::make_unique<MeasuresView>(mMeasuresModel, *mMeasuresList);
+    // A click anywhere on an entry flips its tick, as on a check-box list; a double click is
+    // two clicks.
     connect(mMeasuresList, &QListWidget::itemClicked, this, &MdxForm::measuresListClick);
-    connect(mMeasuresList, &QListWidget::itemChanged, this, &MdxForm::measuresListItemCheck);
+    connect(mMeasuresList, &QListWidget::itemDoubleClicked, this, &MdxForm::measuresListClick);
+    mMeasuresList->installEventFilter(this);
 
     mMdxTextbox = place(new QPlainTextEdit(this), "MdxTextbox", twipsRect(120, 7200, 9735, 1215));
     QFont boldFont = font();
@@ -385,6 +417,8 @@ bool MdxForm::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == mMdxTextbox && event->type() == QEvent::KeyPress)
         return mdxTextboxKey(event);
+    if (watched == mMeasuresList && event->type() == QEvent::KeyPress)
+        return measuresListKey(event);
     return QDialog::eventFilter(watched, event);
 }
 
@@ -396,9 +430,8 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
         if (mDragSource || mouse->button() != Qt::LeftButton)
             return true; // only the left button does something on a tree
         const QPoint pos = mouse->position().toPoint();
-        QTreeWidgetItem *item = tree.widget->itemAt(pos);
-        if (item && pos.x() < tree.widget->visualItemRect(item).left()) {
-            // The expand indicator: the widget expands or collapses, nothing else happens.
+        if (onExpandIndicator(*tree.widget, pos)) {
+            // The widget expands or collapses, nothing else happens.
             tree.widgetOwnsPress = true;
             return false;
         }
@@ -408,8 +441,7 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
     case QEvent::MouseButtonDblClick: {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const QPoint pos = mouse->position().toPoint();
-        QTreeWidgetItem *item = tree.widget->itemAt(pos);
-        if (item && pos.x() < tree.widget->visualItemRect(item).left()) {
+        if (onExpandIndicator(*tree.widget, pos)) {
             tree.widgetOwnsPress = true;
             return false;
         }
@@ -417,7 +449,7 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
         // or closes a dimension.
         if (mouse->button() == Qt::LeftButton && !mDragSource) {
             guarded([&] {
-                Node *node = tree.view->nodeOf(item);
+                Node *node = tree.view->nodeOf(itemHit(*tree.widget, pos));
                 if (node && node->child())
                     node->setExpanded(!node->expanded());
             });
@@ -456,7 +488,7 @@ bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
 
 void MdxForm::treeMouseDown(Tree &tree, const QPoint &viewportPos)
 {
-    Node *node = tree.view->nodeOf(tree.widget->itemAt(viewportPos));
+    Node *node = tree.view->nodeOf(itemHit(*tree.widget, viewportPos));
     if (!node)
         return;
     node->setChecked(!node->checked());
@@ -567,26 +599,30 @@ void MdxForm::placeDroppedNode(Tree &source, Tree &target)
 
 // ---- The measures list
 
-void MdxForm::measuresListClick()
+void MdxForm::measuresListClick(QListWidgetItem *item)
 {
-    guarded([this] { buildMdx(); });
+    guarded([this, item] { toggleMeasure(mMeasuresList->row(item)); });
 }
 
-void MdxForm::measuresListItemCheck(QListWidgetItem *item)
+bool MdxForm::measuresListKey(QEvent *event)
 {
-    guarded([this, item] {
-        const int position = mMeasuresList->row(item);
-        if (position < 0)
-            return;
-        const bool ticked = item->checkState() == Qt::Checked;
-        if (mMeasuresModel.isTicked(position) == ticked)
-            return; // some other change of the item
-        mMeasuresModel.setTicked(position, ticked);
-        applyMeasuresRule(position);
-        // A tick by keyboard brings no click, and a click may have come before this: the
-        // statement is rebuilt here too, after the rule, so that it matches the ticks.
-        buildMdx();
-    });
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
+        return false;
+    // A held key flips the tick once, not at the key's repeat rate.
+    if (!key->isAutoRepeat())
+        guarded([this] { toggleMeasure(mMeasuresList->currentRow()); });
+    return true;
+}
+
+void MdxForm::toggleMeasure(int position)
+{
+    if (position < 0)
+        return;
+    mMeasuresModel.setListIndex(position);
+    mMeasuresModel.setTicked(position, !mMeasuresModel.isTicked(position));
+    applyMeasuresRule(position);
+    buildMdx();
 }
 
 void MdxForm::applyMeasuresRule(int position)
@@ -602,7 +638,17 @@ void MdxForm::applyMeasuresRule(int position)
 
 void MdxForm::mdxTextboxChange()
 {
-    setMdxString(mMdxTextbox->toPlainText());
+    // toPlainText() would turn no-break spaces into spaces and line separators into line
+    // feeds, and the server would no longer know the names that hold them. Only the breaks
+    // between the editor's paragraphs become line feeds.
+    QString text;
+    for (QTextBlock block = mMdxTextbox->document()->begin(); block.isValid();
+         block = block.next()) {
+        if (block != mMdxTextbox->document()->begin())
+            text += QLatin1Char('\n');
+        text += block.text();
+    }
+    setMdxString(text);
 }
 
 bool MdxForm::mdxTextboxKey(QEvent *event)

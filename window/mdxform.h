@@ -82,8 +82,7 @@ private:
     // Handlers, one per control and event; each forwards to the operations below.
     void connectImageClick();
     void cubeComboClick();
-    void measuresListClick();
-    void measuresListItemCheck(QListWidgetItem *item);
+    void measuresListClick(QListWidgetItem *item);
     void mdxTextboxChange();
     void copyButtonClick();
     void okButtonClick();
@@ -97,6 +96,8 @@ private:
     void buildMdx();
     void treeMouseDown(Tree &tree, const QPoint &viewportPos);
     void placeDroppedNode(Tree &source, Tree &target);
+    // A click or Space on an entry: flips its tick, applies the measures rule, rebuilds.
+    void toggleMeasure(int position);
     void applyMeasuresRule(int position);
     void finish(CloseReason reason);
 
@@ -112,6 +113,7 @@ private:
 
     bool treeViewportEvent(Tree &tree, QEvent *event);
     bool mdxTextboxKey(QEvent *event);
+    bool measuresListKey(QEvent *event);
     // Runs a handler's work; a failure becomes a message instead of reaching Qt.
     void guarded(const std::function<void()> &work);
     void showUnexpected(const QString &description, const QString &source);

@@ -126,7 +126,9 @@ void MeasuresView::itemAdded(int position)
 {
     const QSignalBlocker blocker(mWidget);
     auto *item = new QListWidgetItem(mModel.text(position));
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    // Not user-checkable: the window flips the tick for a click anywhere on the entry, and its
+    // rule decides whether the change stands.
+    item->setFlags(Qt::ItemIsEnabled);
     item->setCheckState(checkState(mModel.isTicked(position)));
     mWidget.insertItem(position, item);
 }

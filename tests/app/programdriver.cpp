@@ -2,7 +2,9 @@
 // MDX_DRIVE) through real mouse and key events, as a user at the window would.
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -35,6 +37,14 @@ struct Step
     std::function<void()> act;
 };
 
+void appendOk(QList<Step> &steps, const std::function<bool()> &ready)
+{
+    steps.append({ ready, [] { QTest::keyClick(form(), Qt::Key_O, Qt::AltModifier); } });
+    // OK shows the copy confirmation; dismiss it as a user would.
+    steps.append({ [] { return QApplication::activeModalWidget() != nullptr; },
+                   [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); } });
+}
+
 QList<Step> scenario(const QByteArray &name)
 {
     const auto connected = [] {
@@ -43,10 +53,29 @@ QList<Step> scenario(const QByteArray &name)
     };
     QList<Step> steps {
         { [] { return control("ConnectImage") != nullptr; },
-          [] { QTest::mouseClick(control("ConnectImage"), Qt::LeftButton); } },
+          [] {
+              // The test's connection string, or the window's own.
+              if (qEnvironmentVariableIsSet("MDX_CONNECTION"))
+                  control<QLineEdit>("ConnectionStringTextbox")
+                      ->setText(qEnvironmentVariable("MDX_CONNECTION"));
+              QTest::mouseClick(control("ConnectImage"), Qt::LeftButton);
+          } },
     };
     if (name == "cancel") {
         steps.append({ connected, [] { QTest::keyClick(form(), Qt::Key_Escape); } });
+        return steps;
+    }
+    if (name == "retick") {
+        // Untick and tick the first measure of the first cube, which builds the statement.
+        steps.append({ connected, [] {
+                          auto *list = control<QListWidget>("MeasuresList");
+                          list->setFocus();
+                          QTest::keyClick(list, Qt::Key_Home);
+                          QTest::keyClick(list, Qt::Key_Space);
+                          QTest::keyClick(list, Qt::Key_Space);
+                      } });
+        appendOk(steps,
+                 [] { return !control<QPlainTextEdit>("MdxTextbox")->toPlainText().isEmpty(); });
         return steps;
     }
     // Choose the second cube by keyboard, then untick its first measure by keyboard.
@@ -67,11 +96,7 @@ QList<Step> scenario(const QByteArray &name)
         return list && list->item(0)->checkState() == Qt::Unchecked;
     };
     if (name == "ok") {
-        steps.append({ unticked, [] { QTest::keyClick(form(), Qt::Key_O, Qt::AltModifier); } });
-        // OK shows the copy confirmation; dismiss it as a user would.
-        steps.append(
-            { [] { return QApplication::activeModalWidget() != nullptr; },
-              [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); } });
+        appendOk(steps, unticked);
     } else if (name == "closebox") {
         steps.append({ unticked, [] { form()->windowHandle()->close(); } });
     }

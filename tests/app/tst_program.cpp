@@ -9,19 +9,31 @@ private slots:
     void resultOnStandardOutput_data()
     {
         QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QString>("connection");
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<int>("status");
         const QByteArray hrWithoutFirstMeasure
             = "select {[Measures].[Count],[Measures].[Number of Employees],[Measures].[Employee "
               "Salary],[Measures].[Avg Salary]} on columns from HR\n";
-        QTest::newRow("OK") << QByteArray("ok") << hrWithoutFirstMeasure << 0;
-        QTest::newRow("close box") << QByteArray("closebox") << hrWithoutFirstMeasure << 0;
-        QTest::newRow("Cancel") << QByteArray("cancel") << QByteArray() << 1;
+        QTest::newRow("OK") << QByteArray("ok") << QString() << hrWithoutFirstMeasure << 0;
+        QTest::newRow("close box")
+            << QByteArray("closebox") << QString() << hrWithoutFirstMeasure << 0;
+        QTest::newRow("Cancel") << QByteArray("cancel") << QString() << QByteArray() << 1;
+        // Every character of the names comes out as it came in.
+        QTest::newRow("odd names")
+            << QByteArray("retick")
+            << QStringLiteral("provider=msolap;data source=" MDX_TEST_DATA_DIR
+                              "/window/oddnames.xml")
+            << QStringLiteral("select {[Measures].[Cafe\u0301\U0001F600],[Measures].[A\u00a0B"
+                              "\u2028C\tD]} on columns from [Odd\u00a0Sales]\n")
+                   .toUtf8()
+            << 0;
     }
 
     void resultOnStandardOutput()
     {
         QFETCH(QByteArray, scenario);
+        QFETCH(QString, connection);
         QFETCH(QByteArray, output);
         QFETCH(int, status);
 
@@ -30,6 +42,8 @@ private slots:
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("LD_PRELOAD", MDX_PROGRAM_DRIVER);
         env.insert("MDX_DRIVE", scenario);
+        if (!connection.isEmpty())
+            env.insert("MDX_CONNECTION", connection);
         // Under the sanitizers the driver is preloaded ahead of their runtime.
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
         program.setProcessEnvironment(env);

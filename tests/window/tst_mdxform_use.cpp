@@ -184,6 +184,35 @@ private slots:
         QCOMPARE(statement(), budget(descendants("Time", "Month")));
     }
 
+    // Left of a level node there is no expand indicator: a press there hits no node, and a
+    // drag from there moves nothing.
+    void pressesBesideLevelsHitNothing()
+    {
+        connectTo(sampleString);
+        drag("SchemaTree", "Time", "RowTree");
+        QTreeWidgetItem *store = item(schema(), "Store");
+        click(at(schema()->viewport(), schema()->visualItemRect(store).topLeft() + QPoint(-10, 5)));
+        QVERIFY(store->isExpanded());
+        control<QPlainTextEdit>("MdxTextbox")->setPlainText("hand");
+        const QStringList schemaBefore = outline(schema()), rowsBefore = outline(rows());
+        for (QTreeWidgetItem *level :
+             { item(schema(), "Store Country", "Store"), item(rows(), "Year", "Time") }) {
+            QTreeWidget *tree = level->treeWidget();
+            const QRect rect = tree->visualItemRect(level);
+            for (int x : { rect.left() - 5, 2 }) {
+                press(at(tree->viewport(), { x, rect.center().y() }));
+                QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+                move(at(tree, item(tree, level->parent()->text(0))));
+                release(at("SlicerTree"));
+            }
+            QVERIFY(tree->selectedItems().isEmpty());
+        }
+        QCOMPARE(outline(schema()), schemaBefore);
+        QCOMPARE(outline(rows()), rowsBefore);
+        QCOMPARE(slicers()->topLevelItemCount(), 0);
+        QCOMPARE(form->mdxString(), QStringLiteral("hand"));
+    }
+
     void measuresKeepOneTicked()
     {
         connectTo(sampleString);
@@ -200,37 +229,56 @@ private slots:
         };
         QCOMPARE(list->count(), 7);
 
-        // Space unticks without a click; a click on a text ticks nothing but rebuilds.
-        click(checkBoxOf(0));
-        QVERIFY(statement().startsWith("select {[Measures].[Store Cost],"));
-        QCOMPARE(statement(), sales());
-        list->setFocus();
-        key(Qt::Key_Home);
-        key(Qt::Key_Down);
-        key(Qt::Key_Space);
-        QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
-        QCOMPARE(statement(), sales());
-        click(checkBoxOf(0));
-        control<QPlainTextEdit>("MdxTextbox")->setPlainText("hand");
-        click(textOf(1));
-        QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
-        QCOMPARE(statement(), sales());
+        // A click on the box or on the text and Space all flip the tick and rebuild; a double
+        // click is two clicks. The entry clicked last is current, and nothing is highlighted.
+        auto *box = control<QPlainTextEdit>("MdxTextbox");
+        const QList<std::tuple<const char *, std::function<void()>, int, Qt::CheckState>> flips {
+            { "box", [&] { click(checkBoxOf(0)); }, 0, Qt::Unchecked },
+            { "text", [&] { click(textOf(1)); }, 1, Qt::Unchecked },
+            { "Space", [&] { key(Qt::Key_Space); }, 1, Qt::Checked },
+            { "double click",
+              [&] { QTest::mouseDClick(form->windowHandle(), Qt::LeftButton, {}, textOf(1)); }, 1,
+              Qt::Checked },
+        };
+        for (const auto &[how, flip, row, tick] : flips) {
+            box->setPlainText("hand");
+            flip();
+            QVERIFY2(list->item(row)->checkState() == tick, how);
+            QVERIFY2(statement() == sales(), how);
+            QVERIFY2(list->selectedItems().isEmpty(), how);
+            QCOMPARE(list->currentRow(), row);
+        }
 
-        for (int row : { 0, 2, 3, 4, 5 })
-            click(checkBoxOf(row));
+        for (int row : { 1, 2, 3, 4, 5 })
+            click(textOf(row));
         const QString last = "select {[Measures].[Sales Average]} on columns from Sales";
         QCOMPARE(statement(), last);
         // The last tick is back before the message shows, by mouse and by keyboard alike.
         int tickedDuringMessage = 0;
         prompter->onShow
             = [&] { tickedDuringMessage += list->item(6)->checkState() == Qt::Checked; };
-        click(checkBoxOf(6));
-        key(Qt::Key_End);
+        click(textOf(6));
         key(Qt::Key_Space);
         QCOMPARE(messages(), Messages({ invalidSelection, invalidSelection }));
         QCOMPARE(tickedDuringMessage, 2);
         QCOMPARE(list->item(6)->checkState(), Qt::Checked);
         QCOMPARE(statement(), last);
+    }
+
+    // Every character of a name reaches the result, whatever a plain-text conversion makes
+    // of it: no-break space, line separator, tab, emoji, combining accent.
+    void namesKeepEveryCharacter()
+    {
+        connectTo(schemaString("oddnames.xml"));
+        drag("SchemaTree", QStringLiteral("Line\u2028Two"), "RowTree");
+        const QString expected = QStringLiteral(
+            "select {[Line\u2028Two].[Tab\tLevel].members} on rows, {[Measures].[Cafe\u0301"
+            "\U0001F600],[Measures].[A\u00a0B\u2028C\tD]} on columns from [Odd\u00a0Sales]");
+        click(at("CopyButton"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        click(at("OKButton"));
+        QCOMPARE(form->mdxString(), expected);
+        QCOMPARE(messages(), Messages({ copySuccess, copySuccess }));
     }
 
     void commands_data()
@@ -249,7 +297,7 @@ private slots:
         const QByteArray how = QTest::currentDataTag();
         QSignalSpy closed(form.get(), &MdxForm::closed);
         connectTo(sampleString);
-        click(textOf(0));
+        click(at(schema(), item(schema(), "Store"))); // builds the statement
         QCOMPARE(form->mdxString(), budget(""));
 
         // A hand edit is the result; Enter in the box copies it, Ctrl+Enter breaks the line.
