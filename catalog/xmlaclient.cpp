@@ -344,8 +344,7 @@ void XmlaClient::run(std::vector<std::unique_ptr<Exchange>> &exchanges, const QS
         raise(XmlaFailure::TimedOut,
               QStringLiteral("The server at %1 did not answer within %2 seconds "
                              "(Connect Timeout).")
-                  .arg(displayUrl())
-                  .arg(mSettings.timeoutSeconds));
+                  .arg(displayUrl(), QString::number(mSettings.timeoutSeconds)));
     // The first request that failed for its own reason speaks for all.
     std::optional<XmlaFault> firstSibling;
     for (const auto &exchange : exchanges) {
@@ -410,8 +409,8 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
                 XmlaFailure::Redirected,
                 QStringLiteral("The server at %1 redirects to %2 (HTTP %3); use that "
                                "address as the Data Source.")
-                    .arg(url, mRequestUrl.resolved(location).toDisplayString(QUrl::RemoveUserInfo))
-                    .arg(status));
+                    .arg(url, mRequestUrl.resolved(location).toDisplayString(QUrl::RemoveUserInfo),
+                         QString::number(status)));
         }
         if (status == 401) {
             if (mUser.isEmpty() && mPassword.isEmpty())
@@ -451,8 +450,7 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
         return failure(XmlaFailure::ConnectionRefused,
                        QStringLiteral("Nothing answers at %1, port %2 (connection refused). Is "
                                       "the server running, and is the port right?")
-                           .arg(host)
-                           .arg(port));
+                           .arg(host, QString::number(port)));
     case QNetworkReply::HostNotFoundError:
         return failure(XmlaFailure::HostNotFound,
                        QStringLiteral("The host \"%1\" is unknown.").arg(host));
@@ -463,8 +461,8 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
         return failure(
             XmlaFailure::Certificate,
             QStringLiteral("The secure connection to %1 failed: %2")
-                .arg(host)
-                .arg(exchange.sslErrors.isEmpty()
+                .arg(host,
+                     exchange.sslErrors.isEmpty()
                          ? reply->errorString()
                          : QStringLiteral("the server's certificate could not be trusted (%1).")
                                .arg(exchange.sslErrors.join(QStringLiteral("; ")))));

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -271,6 +272,48 @@ private slots:
         // Asking again fails the same way; the fault does not reach the other cubes.
         QCOMPARE(failureOf([&] { broken.dimensions(); })->description(), failure->description());
         QCOMPARE(cubeNamed(cubes, QStringLiteral("Good")).dimensions().count(), 2);
+    }
+
+    // Names with "%" in them are quoted as they are, however many other parts follow.
+    void percentInNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("schema"); // "#" stands for the name
+        QTest::addColumn<QString>("expected"); // "$" for the file's path
+        for (const char *name : { "%1", "%L2", "%%" }) {
+            const auto row = [name](const char *fault, const char *schema, const char *expected) {
+                QTest::addRow("%s %s", fault, name) << name << schema << expected;
+            };
+            row("usage",
+                "<Schema name='S'><Cube name='A#'>\n<DimensionUsage name='D#' source='No'/></Cube>"
+                "</Schema>",
+                "Cube \"A#\" of the schema file \"$\", line 2: the dimension usage \"D#\" "
+                "refers to the shared dimension \"No\", which the schema does not define.");
+            row("twice", "<Schema name='S'><Dimension name='D#'/>\n<Dimension name='D#'/></Schema>",
+                "The schema file \"$\", line 2: the shared dimension \"D#\" is already "
+                "defined at line 1.");
+            row("truncated", "<Schema name='S'>",
+                "The schema file \"$\" ends at line 1 before its XML is complete; the file may "
+                "be truncated.");
+        }
+    }
+
+    void percentInNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, schema);
+        QFETCH(QString, expected);
+        QFile file(mDir.filePath("F" + name + ".xml"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(schema.replace(u'#', name).toUtf8());
+        file.close();
+        const auto failure = failureOf([&] {
+            for (const CubeDef &cube : cubesOf(fileString(file.fileName())))
+                cube.dimensions();
+        });
+        QVERIFY(failure);
+        QCOMPARE(failure->description(),
+                 expected.replace(u'#', name).replace(u'$', QFileInfo(file).absoluteFilePath()));
     }
 
 private:
