@@ -1,5 +1,6 @@
 #include "xmlaclient.h"
 
+#include "connectionstring.h"
 #include "waitindicator.h"
 
 #include <QCoreApplication>
@@ -103,7 +104,7 @@ XmlaClient::XmlaClient(XmlaSettings settings)
         || url.host().isEmpty()) {
         raise(XmlaFailure::BadAddress,
               QStringLiteral("The Data Source \"%1\" is not an http:// or https:// address.")
-                  .arg(url.toDisplayString(QUrl::RemoveUserInfo)));
+                  .arg(withoutPassword(url.toDisplayString(QUrl::RemoveUserInfo))));
     }
     mRequestUrl = url.adjusted(QUrl::RemoveUserInfo);
     mUser = mSettings.userId;
@@ -118,7 +119,7 @@ XmlaClient::~XmlaClient() = default;
 
 QString XmlaClient::displayUrl() const
 {
-    return mRequestUrl.toDisplayString();
+    return withoutPassword(mRequestUrl.toDisplayString());
 }
 
 QByteArray XmlaClient::discoverBody(const XmlaDiscover &request)
@@ -405,12 +406,13 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
             = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         if (status >= 300 && status < 400) {
             const QUrl location = reply->header(QNetworkRequest::LocationHeader).toUrl();
-            return failure(
-                XmlaFailure::Redirected,
-                QStringLiteral("The server at %1 redirects to %2 (HTTP %3); use that "
-                               "address as the Data Source.")
-                    .arg(url, mRequestUrl.resolved(location).toDisplayString(QUrl::RemoveUserInfo),
-                         QString::number(status)));
+            return failure(XmlaFailure::Redirected,
+                           QStringLiteral("The server at %1 redirects to %2 (HTTP %3); use that "
+                                          "address as the Data Source.")
+                               .arg(url,
+                                    withoutPassword(mRequestUrl.resolved(location).toDisplayString(
+                                        QUrl::RemoveUserInfo)),
+                                    QString::number(status)));
         }
         if (status == 401) {
             if (mUser.isEmpty() && mPassword.isEmpty())
@@ -482,17 +484,12 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
     }
 }
 
-// Whatever a server or the network stack puts into a text, the password stays out of it.
-// Very short passwords are left alone: masking every "ab" would garble the message and hide
-// nothing.
+// A server's fault or the network stack's words may quote the request or its address: the
+// password is hidden there by the rule of every other quoted text.
 XmlaFault XmlaClient::scrubbed(const XmlaFault &failure) const
 {
-    if (mPassword.size() < 4)
-        return failure;
-    const QString mask = QStringLiteral("****");
-    return XmlaFault(failure.code(), QString(failure.description()).replace(mPassword, mask),
-                     QString(failure.source()).replace(mPassword, mask), failure.faultCode(),
-                     failure.errorCode());
+    return XmlaFault(failure.code(), withoutPassword(failure.description()),
+                     withoutPassword(failure.source()), failure.faultCode(), failure.errorCode());
 }
 
 void XmlaClient::raise(qint32 code, const QString &description) const
