@@ -188,10 +188,6 @@ private slots:
         QTest::newRow("no cubes") << schemaString("nocubes.xml") << "MdxWizard.MdxForm"
                                   << "The catalog holds no cube, so there is none to select."
                                   << connectedCaption << 0 << 4;
-        QTest::newRow("measures only")
-            << schemaString("measuresonly.xml") << "MdxWizard.LayoutTree"
-            << "The tree SchemaTree has no node at position 1 (it holds 0)." << connectedCaption
-            << 2 << 0;
     }
 
     void connectFailure()
