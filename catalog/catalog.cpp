@@ -12,12 +12,9 @@ void throwItemOutOfRange(const QString &what, int position, int count)
 {
     const QString description = count == 0
         ? QStringLiteral("There is no item %1 among the %2: there are none.")
-              .arg(position)
-              .arg(what)
+              .arg(QString::number(position), what)
         : QStringLiteral("There is no item %1 among the %2: they are numbered 0 to %3.")
-              .arg(position)
-              .arg(what)
-              .arg(count - 1);
+              .arg(QString::number(position), what, QString::number(count - 1));
     throw Failure(CatalogFailure::ItemOutOfRange, description, CatalogSource::Catalog);
 }
 

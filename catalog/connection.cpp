@@ -19,8 +19,6 @@ struct ConnectionData
 
 namespace {
 
-const QString Masked = QStringLiteral("****");
-
 [[noreturn]] void throwConnection(qint32 code, const QString &description)
 {
     throw Failure(code, description, CatalogSource::Connection);
@@ -33,28 +31,15 @@ bool startsWith(const QString &text, QLatin1StringView prefix)
 
 } // namespace
 
-QString withoutSecrets(QString text, const QStringList &secrets)
+std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionString)
 {
-    for (const QString &secret : secrets) {
-        if (!secret.isEmpty())
-            text.replace(secret, Masked);
-    }
-    return text;
-}
-
-std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionString,
-                                           const QStringList &secrets)
-{
-    const QStringList hidden = secrets + QStringList { connectionString.password };
-    const auto shown = [&hidden](const QString &text) { return withoutSecrets(text, hidden); };
-
     const QString provider = connectionString.provider.trimmed();
     // A string without a provider is taken as meant for this one: there is no other.
     if (!provider.isEmpty() && !isOlapProvider(provider))
         throwConnection(CatalogFailure::UnsupportedProvider,
                         QStringLiteral("The provider \"%1\" is not supported; use MSOLAP (with or "
                                        "without a version, such as MSOLAP.2).")
-                            .arg(shown(provider)));
+                            .arg(withoutPassword(provider)));
 
     const QString dataSource = connectionString.dataSource.trimmed();
     if (dataSource.isEmpty())
@@ -80,17 +65,18 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
         if (path.isEmpty())
             throwConnection(CatalogFailure::FileNotReadable,
                             QStringLiteral("The Data Source \"%1\" is not a usable file: URL.")
-                                .arg(shown(dataSource)));
+                                .arg(withoutPassword(dataSource)));
     }
     const QFileInfo file(path);
     const QString label
-        = shown(QStringLiteral("the schema file \"%1\"").arg(file.absoluteFilePath()));
+        = withoutPassword(QStringLiteral("the schema file \"%1\"").arg(file.absoluteFilePath()));
     if (!file.exists())
-        throw Failure(CatalogFailure::FileNotReadable,
-                      QStringLiteral("The data source \"%1\" is neither \"local\", an http(s) URL "
-                                     "nor an existing file: there is no file \"%2\".")
-                          .arg(shown(dataSource), shown(file.absoluteFilePath())),
-                      CatalogSource::Connection);
+        throw Failure(
+            CatalogFailure::FileNotReadable,
+            QStringLiteral("The data source \"%1\" is neither \"local\", an http(s) URL "
+                           "nor an existing file: there is no file \"%2\".")
+                .arg(withoutPassword(dataSource), withoutPassword(file.absoluteFilePath())),
+            CatalogSource::Connection);
     return openSchemaFile(path, connectionString.initialCatalog, label);
 }
 
@@ -113,25 +99,17 @@ void Connection::open(const QString &connectionString, const QString &userId,
     if (d->source)
         throwConnection(CatalogFailure::AlreadyOpen,
                         QStringLiteral("The connection is already open."));
-    QStringList secrets { password };
-    try {
-        if (connectionString.trimmed().isEmpty())
-            throwConnection(CatalogFailure::EmptyConnectionString,
-                            QStringLiteral("The connection string is empty. A connection string "
-                                           "such as \"Provider=MSOLAP;Data Source=local;Initial "
-                                           "Catalog=FoodMart 2000\" is needed."));
-        ConnectionString parsed = parseConnectionString(connectionString);
-        secrets.append(parsed.password);
-        if (!userId.isEmpty())
-            parsed.userId = userId;
-        if (!password.isEmpty())
-            parsed.password = password;
-        d->source = openDataSource(parsed, secrets);
-    } catch (const Failure &failure) {
-        // Whatever a source put in its text, the password does not leave this function.
-        throw Failure(failure.code(), withoutSecrets(failure.description(), secrets),
-                      withoutSecrets(failure.source(), secrets));
-    }
+    if (connectionString.trimmed().isEmpty())
+        throwConnection(CatalogFailure::EmptyConnectionString,
+                        QStringLiteral("The connection string is empty. A connection string "
+                                       "such as \"Provider=MSOLAP;Data Source=local;Initial "
+                                       "Catalog=FoodMart 2000\" is needed."));
+    ConnectionString parsed = parseConnectionString(connectionString);
+    if (!userId.isEmpty())
+        parsed.userId = userId;
+    if (!password.isEmpty())
+        parsed.password = password;
+    d->source = openDataSource(parsed);
 }
 
 bool Connection::isOpen() const

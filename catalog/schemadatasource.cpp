@@ -86,9 +86,8 @@ std::shared_ptr<const CubeSchema> SchemaDataSource::cubeSchema(int cubeIndex)
     if (cubeIndex < 0 || cubeIndex >= mListed.size())
         throw Failure(CatalogFailure::ItemOutOfRange,
                       QStringLiteral("The catalog %1 has no cube at position %2; it has %3.")
-                          .arg(quoted(mDocument.name))
-                          .arg(cubeIndex)
-                          .arg(mListed.size()),
+                          .arg(quoted(mDocument.name), QString::number(cubeIndex),
+                               QString::number(mListed.size())),
                       CatalogSource::Catalog);
     return schemaOf(mListed.at(cubeIndex));
 }
@@ -106,9 +105,7 @@ void SchemaDataSource::fail(qint32 code, const schema::Cube &cube, qint64 line,
 {
     throw Failure(code,
                   QStringLiteral("Cube %1 of %2, line %3: %4")
-                      .arg(quoted(cube.name), mLabel)
-                      .arg(line)
-                      .arg(what),
+                      .arg(quoted(cube.name), mLabel, QString::number(line), what),
                   CatalogSource::SchemaFile);
 }
 
@@ -346,9 +343,8 @@ std::shared_ptr<DataSource> openSchemaFile(const QString &path, const QString &i
     if (size > std::uintmax_t(MaxSchemaFileSize))
         throw Failure(CatalogFailure::FileTooLarge,
                       QStringLiteral("%1 is %2 MiB; schema files larger than %3 MiB are not read.")
-                          .arg(capitalized(label))
-                          .arg(size / (1024 * 1024))
-                          .arg(MaxSchemaFileSize / (1024 * 1024)),
+                          .arg(capitalized(label), QString::number(size / (1024 * 1024)),
+                               QString::number(MaxSchemaFileSize / (1024 * 1024))),
                       CatalogSource::SchemaFile);
 
     QFile file(path);

@@ -49,24 +49,21 @@ private:
             throw Failure(CatalogFailure::NotWellFormed,
                           mSawElement ? QStringLiteral("%1 ends at line %2 before its XML is "
                                                        "complete; the file may be truncated.")
-                                            .arg(mLabel)
-                                            .arg(mXml.lineNumber())
+                                            .arg(mLabel, QString::number(mXml.lineNumber()))
                                       : QStringLiteral("%1 contains no XML.").arg(mLabel),
                           CatalogSource::SchemaFile);
         }
         throw Failure(CatalogFailure::NotWellFormed,
                       QStringLiteral("%1 is not well-formed XML at line %2, column %3: %4")
-                          .arg(mLabel)
-                          .arg(mXml.lineNumber())
-                          .arg(mXml.columnNumber())
-                          .arg(mXml.errorString()),
+                          .arg(mLabel, QString::number(mXml.lineNumber()),
+                               QString::number(mXml.columnNumber()), mXml.errorString()),
                       CatalogSource::SchemaFile);
     }
 
     [[noreturn]] void throwInvalid(const QString &what, qint64 line)
     {
         throw Failure(CatalogFailure::InvalidSchema,
-                      QStringLiteral("%1, line %2: %3").arg(mLabel).arg(line).arg(what),
+                      QStringLiteral("%1, line %2: %3").arg(mLabel, QString::number(line), what),
                       CatalogSource::SchemaFile);
     }
 
@@ -119,8 +116,7 @@ private:
             if (other.name == dimension.name)
                 throwInvalid(QStringLiteral("the shared dimension \"%1\" is already defined at "
                                             "line %2.")
-                                 .arg(dimension.name)
-                                 .arg(other.line),
+                                 .arg(dimension.name, QString::number(other.line)),
                              dimension.line);
         }
         document.sharedDimensions.append(std::move(dimension));

@@ -1,5 +1,6 @@
 #include "xmlaclient.h"
 
+#include "connectionstring.h"
 #include "waitindicator.h"
 
 #include <QCoreApplication>
@@ -103,7 +104,7 @@ XmlaClient::XmlaClient(XmlaSettings settings)
         || url.host().isEmpty()) {
         raise(XmlaFailure::BadAddress,
               QStringLiteral("The Data Source \"%1\" is not an http:// or https:// address.")
-                  .arg(url.toDisplayString(QUrl::RemoveUserInfo)));
+                  .arg(withoutPassword(url.toDisplayString(QUrl::RemoveUserInfo))));
     }
     mRequestUrl = url.adjusted(QUrl::RemoveUserInfo);
     mUser = mSettings.userId;
@@ -118,7 +119,7 @@ XmlaClient::~XmlaClient() = default;
 
 QString XmlaClient::displayUrl() const
 {
-    return mRequestUrl.toDisplayString();
+    return withoutPassword(mRequestUrl.toDisplayString());
 }
 
 QByteArray XmlaClient::discoverBody(const XmlaDiscover &request)
@@ -344,8 +345,7 @@ void XmlaClient::run(std::vector<std::unique_ptr<Exchange>> &exchanges, const QS
         raise(XmlaFailure::TimedOut,
               QStringLiteral("The server at %1 did not answer within %2 seconds "
                              "(Connect Timeout).")
-                  .arg(displayUrl())
-                  .arg(mSettings.timeoutSeconds));
+                  .arg(displayUrl(), QString::number(mSettings.timeoutSeconds)));
     // The first request that failed for its own reason speaks for all.
     std::optional<XmlaFault> firstSibling;
     for (const auto &exchange : exchanges) {
@@ -406,12 +406,13 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
             = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         if (status >= 300 && status < 400) {
             const QUrl location = reply->header(QNetworkRequest::LocationHeader).toUrl();
-            return failure(
-                XmlaFailure::Redirected,
-                QStringLiteral("The server at %1 redirects to %2 (HTTP %3); use that "
-                               "address as the Data Source.")
-                    .arg(url, mRequestUrl.resolved(location).toDisplayString(QUrl::RemoveUserInfo))
-                    .arg(status));
+            return failure(XmlaFailure::Redirected,
+                           QStringLiteral("The server at %1 redirects to %2 (HTTP %3); use that "
+                                          "address as the Data Source.")
+                               .arg(url,
+                                    withoutPassword(mRequestUrl.resolved(location).toDisplayString(
+                                        QUrl::RemoveUserInfo)),
+                                    QString::number(status)));
         }
         if (status == 401) {
             if (mUser.isEmpty() && mPassword.isEmpty())
@@ -451,8 +452,7 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
         return failure(XmlaFailure::ConnectionRefused,
                        QStringLiteral("Nothing answers at %1, port %2 (connection refused). Is "
                                       "the server running, and is the port right?")
-                           .arg(host)
-                           .arg(port));
+                           .arg(host, QString::number(port)));
     case QNetworkReply::HostNotFoundError:
         return failure(XmlaFailure::HostNotFound,
                        QStringLiteral("The host \"%1\" is unknown.").arg(host));
@@ -463,8 +463,8 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
         return failure(
             XmlaFailure::Certificate,
             QStringLiteral("The secure connection to %1 failed: %2")
-                .arg(host)
-                .arg(exchange.sslErrors.isEmpty()
+                .arg(host,
+                     exchange.sslErrors.isEmpty()
                          ? reply->errorString()
                          : QStringLiteral("the server's certificate could not be trusted (%1).")
                                .arg(exchange.sslErrors.join(QStringLiteral("; ")))));
@@ -484,17 +484,12 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
     }
 }
 
-// Whatever a server or the network stack puts into a text, the password stays out of it.
-// Very short passwords are left alone: masking every "ab" would garble the message and hide
-// nothing.
+// A server's fault or the network stack's words may quote the request or its address: the
+// password is hidden there by the rule of every other quoted text.
 XmlaFault XmlaClient::scrubbed(const XmlaFault &failure) const
 {
-    if (mPassword.size() < 4)
-        return failure;
-    const QString mask = QStringLiteral("****");
-    return XmlaFault(failure.code(), QString(failure.description()).replace(mPassword, mask),
-                     QString(failure.source()).replace(mPassword, mask), failure.faultCode(),
-                     failure.errorCode());
+    return XmlaFault(failure.code(), withoutPassword(failure.description()),
+                     withoutPassword(failure.source()), failure.faultCode(), failure.errorCode());
 }
 
 void XmlaClient::raise(qint32 code, const QString &description) const

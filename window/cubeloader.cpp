@@ -35,8 +35,9 @@ void fillSchema(const CubeDef &cube, LayoutTree &schemaTree, MeasureList &measur
     }
     for (Node *node : schemaTree)
         node->setExpanded(false);
-    // Fails for a cube without any dimension but Measures, after the measures are in.
-    schemaTree.item(1)->setSelected(true);
+    // A cube of measures alone is sound on every server: there is just nothing to select.
+    if (schemaTree.count() > 0)
+        schemaTree.item(1)->setSelected(true);
 }
 
 } // namespace mdx

@@ -17,11 +17,10 @@ QString cubeSubTitle(const QString &name, const QString &description);
 // Fills the schema tree and the measure list from a cube: a dimension node per dimension
 // other than Measures, followed by the levels of its first hierarchy, all unchecked; the
 // members of the first level of Measures, all ticked, none current. Then every node is
-// collapsed and the first one selected. The tree is cleared first; the list is not (the
-// caller clears it earlier, with the axis trees).
+// collapsed and the first one, if any, selected. The tree is cleared first; the list is not
+// (the caller clears it earlier, with the axis trees).
 //
-// Throws Failure from the catalog, or when no node is left to select; whatever was added
-// before the failure stays.
+// Throws Failure from the catalog; whatever was added before the failure stays.
 void fillSchema(const CubeDef &cube, LayoutTree &schemaTree, MeasureList &measures);
 
 } // namespace mdx

@@ -33,6 +33,7 @@ namespace {
 const QString formSource = QStringLiteral("MdxWizard.MdxForm");
 constexpr qint32 noCubeToSelect = qint32(0x8004C001);
 constexpr qint32 missingResource = qint32(0x8004C002);
+constexpr qint32 foreignException = qint32(0x8004C003);
 
 // The layout is designed in twips; 15 of them make a pixel at 96 dpi, and Qt's high-dpi
 // scaling takes care of other screens.
@@ -94,6 +95,22 @@ bool onExpandIndicator(const QTreeWidget &tree, QPoint pos)
     return tree.style()
         ->subElementRect(QStyle::SE_TreeViewDisclosureItem, &option, &tree)
         .contains(pos);
+}
+
+// The exception being handled, whatever its type, as a failure: the catalog's own as it is,
+// anything else in the words it has. Only for use inside a catch block.
+Failure caughtFailure()
+{
+    try {
+        throw;
+    } catch (const Failure &failure) {
+        return failure;
+    } catch (const std::exception &exception) {
+        return Failure(foreignException, QString::fromLocal8Bit(exception.what()), formSource);
+    } catch (...) {
+        return Failure(foreignException, QStringLiteral("An error of unknown kind occurred."),
+                       formSource);
+    }
 }
 
 // A close request during a wait cancels the request; the user has left and is not told.
@@ -307,7 +324,9 @@ void MdxForm::connectToDataSource()
         connection.open(mConnectionStringTextbox->text(), QString(), QString(), -1);
         showCubes(connection);
         mCubeCombo->setFocus();
-    } catch (const Failure &failure) {
+    } catch (...) {
+        // Whatever went wrong on the way, of whatever type, is Connect's to report.
+        const Failure failure = caughtFailure();
         if (closedWhileWaiting(this, failure))
             return;
         mPrompter->showMessage(
@@ -728,13 +747,10 @@ void MdxForm::guarded(const std::function<void()> &work)
 {
     try {
         work();
-    } catch (const Failure &failure) {
+    } catch (...) {
+        const Failure failure = caughtFailure();
         if (!closedWhileWaiting(this, failure))
             showUnexpected(failure.description(), failure.source());
-    } catch (const std::exception &exception) {
-        showUnexpected(QString::fromLocal8Bit(exception.what()), formSource);
-    } catch (...) {
-        showUnexpected(QStringLiteral("An error of unknown kind occurred."), formSource);
     }
 }
 

@@ -78,6 +78,27 @@ private slots:
         QVERIFY2(!failure->description().contains(u"hunter"), qPrintable(failure->description()));
     }
 
+    // Only the password's value is hidden; the words around it stay.
+    void withoutPassword_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("pairs") << "uid=a;Password = a b;PWD='it''s;a';pwd=\"a\"\"b\";x=a"
+                               << "uid=a;Password = ****;PWD=****;pwd=****;x=a";
+        QTest::newRow("quoted address") << "at \"http://a:b@c@h/x?a=1&pwd=a b&b=a\" is a"
+                                        << "at \"http://a:****@h/x?a=1&pwd=****&b=a\" is a";
+        QTest::newRow("address made a path") << "/a/ftp:/a:a@h/password"
+                                             << "/a/ftp:/a:****@h/password";
+        QTest::newRow("nothing to hide") << "Password; pwd= ;http://a@h/"
+                                         << "Password; pwd= ;http://a@h/";
+    }
+
+    void withoutPassword()
+    {
+        QFETCH(QString, text);
+        QTEST(mdx::withoutPassword(text), "shown");
+    }
+
     void provider()
     {
         QVERIFY(isOlapProvider(QStringLiteral(" MsOlap.10 ")));

@@ -281,9 +281,10 @@ private slots:
         const QByteArray big = QByteArray(40000, ' ') + catalogs;
         using namespace XmlaFailure;
         // Servers send faults with 500, as SOAP wants (or with 200).
-        row("fault repeating the password",
-            reply(500, QByteArray(fault).replace("Unknown", Password.toUtf8())), ServerFault,
-            "**** catalog 'Nope'");
+        row("fault quoting the address",
+            reply(500,
+                  QByteArray(fault).replace("Unknown", "http://ann:" + Password.toUtf8() + "@h/")),
+            ServerFault, "http://ann:****@h/ catalog 'Nope'");
         row("redirect", reply(302, "", "Location: http://127.0.0.1:9/x\r\n"), Redirected,
             "redirects to http://127.0.0.1:9/x");
         row("cut short", FakeHttpServer::chunked(catalogs, 300, false).chopped(10), Truncated,

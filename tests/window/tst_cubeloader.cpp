@@ -2,7 +2,9 @@
 // Failures half way are tested through the window, on schema files.
 #include "catalog/catalog.h"
 #include "model/layouttree.h"
+#include "model/mdxstatement.h"
 #include "model/measurelist.h"
+#include "model/placement.h"
 #include "window/cubeloader.h"
 
 #include <QTest>
@@ -75,6 +77,23 @@ private slots:
             entries << measures.text(i) + (measures.isTicked(i) ? "+" : "-");
         QCOMPARE(entries, QStringList({ "Units+", "Units+", "Cost+" }));
         QCOMPARE(measures.listIndex(), -1);
+    }
+
+    // A server may send a hierarchy without level rows: its dimension comes without levels,
+    // moves as any other and stands for all its members.
+    void dimensionWithoutLevels()
+    {
+        auto source = std::make_shared<OneCube>();
+        source->schema->dimensions
+            = { dimension("Measures", { { "M:Units" } }), dimension("Flat", { {} }) };
+        LayoutTree schema, axis, empty;
+        MeasureList measures;
+        fillSchema(CubeDef(source, 0, { "Cube", "" }), schema, measures);
+        QCOMPARE(placeDroppedNode(schema, axis), Placement::Moved);
+        QCOMPARE(axis.count(), 1);
+        QCOMPARE(composeMdx(axis, empty, empty, measures, "Cube"),
+                 "select {[Flat].[(All)].members} on rows, {[Measures].[Units]} on columns from "
+                 "Cube");
     }
 };
 

@@ -2,12 +2,16 @@
 #include "formtesting.h"
 
 #include "catalog/catalog.h"
+#include "catalog/waitindicator.h"
 #include "model/failure.h"
 
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
+
+#include <stdexcept>
 
 using namespace mdx;
 using namespace mdx::test;
@@ -188,10 +192,6 @@ private slots:
         QTest::newRow("no cubes") << schemaString("nocubes.xml") << "MdxWizard.MdxForm"
                                   << "The catalog holds no cube, so there is none to select."
                                   << connectedCaption << 0 << 4;
-        QTest::newRow("measures only")
-            << schemaString("measuresonly.xml") << "MdxWizard.LayoutTree"
-            << "The tree SchemaTree has no node at position 1 (it holds 0)." << connectedCaption
-            << 2 << 0;
     }
 
     void connectFailure()
@@ -223,6 +223,38 @@ private slots:
         QTEST(cubes()->count(), "cubesLeft");
         QTEST(schema()->topLevelItemCount(), "dimensionsLeft");
         QVERIFY(schema()->updatesEnabled());
+    }
+
+    // Connect reports whatever goes wrong on its way, of any type; here the wait for a server.
+    void connectReportsAnyFailure_data()
+    {
+        QTest::addColumn<bool>("standard");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("std::exception") << true << "disk on fire";
+        QTest::newRow("anything else") << false << "An error of unknown kind occurred.";
+    }
+
+    void connectReportsAnyFailure()
+    {
+        struct Throwing : WaitIndicator
+        {
+            bool standard = false;
+            void begin(const QString &, std::function<void()>) override
+            {
+                if (standard)
+                    throw std::runtime_error("disk on fire");
+                throw 42;
+            }
+            void end() override { }
+        } indicator;
+        QFETCH(bool, standard);
+        QFETCH(QString, description);
+        indicator.standard = standard;
+        setWaitIndicator(&indicator);
+        const auto restore = qScopeGuard([] { setWaitIndicator(nullptr); });
+        QCOMPARE(connectTo("provider=msolap;data source=http://127.0.0.1:1/xmla"),
+                 Messages({ { Prompter::Icon::Information, "Connection Failed: MdxWizard.MdxForm",
+                              cannotConnect + description } }));
     }
 
     void failedLoadIsReportedAndTheWindowGoesOn()

@@ -281,6 +281,22 @@ private slots:
         QCOMPARE(messages(), Messages({ copySuccess, copySuccess }));
     }
 
+    // A cube whose only dimension is Measures: its measures, nothing to select, no message;
+    // the statement comes with the first click on a measure.
+    void cubeOfMeasuresOnly()
+    {
+        QCOMPARE(connectTo(schemaString("measuresonly.xml")), Messages());
+        QCOMPARE(form->focusWidget(), cubes());
+        QCOMPARE(cubes()->currentText(), QStringLiteral("Counts"));
+        QCOMPARE(schema()->topLevelItemCount(), 0);
+        QVERIFY(schema()->selectedItems().isEmpty());
+        QCOMPARE(measureTicks(), QStringList({ "Visits+", "Orders+" }));
+        QCOMPARE(statement(), QString());
+        click(checkBoxOf(0));
+        QCOMPARE(statement(),
+                 QStringLiteral("select {[Measures].[Orders]} on columns from Counts"));
+    }
+
     void commands_data()
     {
         QTest::addColumn<MdxForm::CloseReason>("reason");
