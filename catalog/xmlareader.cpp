@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <limits>
 
 namespace mdx {
@@ -19,6 +20,9 @@ const QString XsdNs = QStringLiteral("http://www.w3.org/2001/XMLSchema");
 
 // Enough to see a whole XML declaration; a longer one is not a declaration we can use.
 constexpr qsizetype DeclarationWindow = 512;
+// The parser gets the text in pieces of this many characters, whatever the network's pieces:
+// where it stands at an error (the line and column reported) depends on how much text it had.
+constexpr qsizetype ParsePiece = 4096;
 
 bool isUtf8Name(const QByteArray &charset)
 {
@@ -246,8 +250,8 @@ void XmlaResponseReader::decodePending()
             used = wholeUtf16(mPending, mCheck == Check::Utf16BE, bad);
         text = mDecoder->decode(QByteArrayView(mPending).first(used));
     }
-    mXml.addData(text);
-    parse();
+    mUnparsed += text;
+    parseText(bad >= 0);
     // Bytes after the envelope's end are not read, in this chunk as in later ones.
     if (bad >= 0 && !mEnvelopeClosed)
         fail(XmlaFailure::Encoding,
@@ -258,6 +262,23 @@ void XmlaResponseReader::decodePending()
                  .arg(uchar(mPending[bad]), 2, 16, QLatin1Char('0')));
     mPendingOffset += used;
     mPending.remove(0, used);
+}
+
+// Hands the decoded text to the parser in pieces of ParsePiece characters, and the rest too
+// when `all`; a piece never ends between the two halves of a surrogate pair.
+void XmlaResponseReader::parseText(bool all)
+{
+    qsizetype start = 0;
+    while (!mFailure && !mEnvelopeClosed && start < mUnparsed.size()
+           && (all || mUnparsed.size() - start >= ParsePiece)) {
+        qsizetype size = std::min(mUnparsed.size() - start, ParsePiece);
+        if (start + size < mUnparsed.size() && mUnparsed.at(start + size - 1).isHighSurrogate())
+            --size;
+        mXml.addData(mUnparsed.mid(start, size));
+        start += size;
+        parse();
+    }
+    mUnparsed.remove(0, start);
 }
 
 void XmlaResponseReader::parse()
@@ -528,6 +549,7 @@ void XmlaResponseReader::finish()
     mFinished = true;
     if (!mDecodingChosen && !mFailure)
         startDecoding();
+    parseText(true);
     if (mFailure)
         return;
     if (mResultError) {

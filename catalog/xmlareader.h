@@ -122,6 +122,7 @@ private:
 
     void startDecoding();
     void decodePending();
+    void parseText(bool all);
     void parse();
     void startElement();
     void endElement();
@@ -139,6 +140,7 @@ private:
     // Bytes held until the declaration is seen, then those of a character cut by a chunk's end.
     QByteArray mPending;
     qint64 mPendingOffset = 0; // of mPending's first byte in the body
+    QString mUnparsed; // decoded, not yet given to the parser
     bool mDecodingChosen = false;
     qint64 mBytes = 0;
     bool mFinished = false;
