@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <limits>
 
 namespace mdx {
@@ -19,11 +20,84 @@ const QString XsdNs = QStringLiteral("http://www.w3.org/2001/XMLSchema");
 
 // Enough to see a whole XML declaration; a longer one is not a declaration we can use.
 constexpr qsizetype DeclarationWindow = 512;
+// The parser gets the text in pieces of this many characters, whatever the network's pieces:
+// where it stands at an error (the line and column reported) depends on how much text it had.
+constexpr qsizetype ParsePiece = 4096;
 
 bool isUtf8Name(const QByteArray &charset)
 {
     const QByteArray lower = charset.trimmed().toLower();
     return lower.isEmpty() || lower == "utf-8" || lower == "utf8";
+}
+
+// The length of the run of whole, valid UTF-8 characters that `bytes` starts with. When an
+// invalid sequence ends the run, `bad` gets its offset; when a character cut by the end of
+// `bytes` does, `bad` is left alone (the rest of the character may come with the next chunk).
+qsizetype wholeUtf8(QByteArrayView bytes, qsizetype &bad)
+{
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const uchar lead = uchar(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // The second byte's range keeps out overlong forms, surrogates and code points past
+        // U+10FFFF.
+        int length = 0;
+        uchar low = 0x80;
+        uchar high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        for (int k = 1; k < length; ++k) {
+            if (i + k == bytes.size())
+                return i;
+            const uchar next = uchar(bytes[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                length = 0;
+        }
+        if (length == 0) {
+            bad = i;
+            return i;
+        }
+        i += length;
+    }
+    return i;
+}
+
+// The same for UTF-16: a surrogate must come in a pair, high then low.
+qsizetype wholeUtf16(QByteArrayView bytes, bool bigEndian, qsizetype &bad)
+{
+    const auto unit = [&](qsizetype at) {
+        const uchar first = uchar(bytes[at]);
+        const uchar second = uchar(bytes[at + 1]);
+        return bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
+    };
+    qsizetype i = 0;
+    while (i + 2 <= bytes.size()) {
+        const char16_t u = unit(i);
+        if (!QChar::isSurrogate(u)) {
+            i += 2;
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && i + 4 > bytes.size())
+            return i;
+        if (QChar::isLowSurrogate(u) || !QChar::isLowSurrogate(unit(i + 2))) {
+            bad = i;
+            return i;
+        }
+        i += 4;
+    }
+    return i;
 }
 
 // The server's own code as a number when it is one: SQL-style codes are decimal, COM-style
@@ -73,19 +147,16 @@ void XmlaResponseReader::addData(const QByteArray &chunk)
     mBytes += chunk.size();
     if (mFailure || mEnvelopeClosed)
         return;
-    if (!mDecodingChosen) {
-        mPending += chunk;
+    mPending += chunk;
+    if (mDecodingChosen)
+        decodePending();
+    else
         startDecoding();
-        return;
-    }
-    mXml.addData(mDecoder->decode(chunk));
-    parse();
 }
 
 // The document's own byte order mark or declaration decides the encoding; the HTTP charset
-// only fills in for a document that declares none. The bytes are decoded here rather than
-// by QXmlStreamReader, whose own decoding fails on UTF-16 split at odd byte counts, as
-// network chunks may be.
+// only fills in for a document that declares none. Only the first bytes are searched, so that
+// the choice does not depend on how much of the answer the first chunk held.
 void XmlaResponseReader::startDecoding()
 {
     const QByteArray &head = mPending;
@@ -93,16 +164,14 @@ void XmlaResponseReader::startDecoding()
     QByteArray name;
     if (head.startsWith("\xEF\xBB\xBF")) {
         detected = QStringConverter::Utf8;
-    } else if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
-        detected = QStringConverter::Utf16; // the mark tells the byte order
-    } else if (head.startsWith(QByteArray("<\0?\0", 4))) {
+    } else if (head.startsWith("\xFF\xFE") || head.startsWith(QByteArray("<\0?\0", 4))) {
         detected = QStringConverter::Utf16LE;
-    } else if (head.startsWith(QByteArray("\0<\0?", 4))) {
+    } else if (head.startsWith("\xFE\xFF") || head.startsWith(QByteArray("\0<\0?", 4))) {
         detected = QStringConverter::Utf16BE;
     } else if (head.size() < 5 && !mFinished) {
         return; // too little to tell
     } else if (head.startsWith("<?xml")) {
-        const qsizetype end = head.indexOf("?>");
+        const qsizetype end = head.left(DeclarationWindow).indexOf("?>");
         if (end < 0 && head.size() < DeclarationWindow && !mFinished)
             return; // wait for the rest of the declaration
         static const QRegularExpression encodingPattern(
@@ -116,6 +185,11 @@ void XmlaResponseReader::startDecoding()
         name = mHttpCharset;
     if (!detected && isUtf8Name(name))
         detected = QStringConverter::Utf8;
+    if (!detected)
+        detected = QStringConverter::encodingForName(name.constData());
+    // Without a byte order mark, UTF-16 is read little-endian, as Windows servers write it.
+    if (detected == QStringConverter::Utf16)
+        detected = QStringConverter::Utf16LE;
 
     mDecodingChosen = true;
     if (detected)
@@ -129,9 +203,82 @@ void XmlaResponseReader::startDecoding()
                  .arg(QString::fromLatin1(name)));
         return;
     }
-    const QByteArray bytes = std::exchange(mPending, {});
-    mXml.addData(mDecoder->decode(bytes));
-    parse();
+    switch (detected.value_or(QStringConverter::System)) {
+    case QStringConverter::Utf8:
+        mCheck = Check::Utf8;
+        break;
+    case QStringConverter::Utf16LE:
+        mCheck = Check::Utf16LE;
+        break;
+    case QStringConverter::Utf16BE:
+        mCheck = Check::Utf16BE;
+        break;
+    case QStringConverter::Latin1:
+        mCheck = Check::AllValid;
+        break;
+    default:
+        mCheck = Check::ByteByByte;
+        break;
+    }
+    decodePending();
+}
+
+// Decodes the held bytes up to the last whole character; the rest waits for the next chunk.
+// The bytes are decoded here rather than by QXmlStreamReader, whose own decoding fails on
+// UTF-16 split at odd byte counts, as network chunks may be; and only whole characters are
+// decoded, so that neither a character nor a bad byte depends on where the network split the
+// answer. A bad byte fails the reply: a name read wrongly would be sent back and not be found.
+void XmlaResponseReader::decodePending()
+{
+    QString text;
+    qsizetype used = mPending.size();
+    qsizetype bad = -1;
+    if (mCheck == Check::ByteByByte) {
+        // Qt's decoders tell a bad byte only by a flag: one byte at a time tells which.
+        for (qsizetype i = 0; i < mPending.size(); ++i) {
+            const QString piece = mDecoder->decode(QByteArrayView(mPending).sliced(i, 1));
+            if (mDecoder->hasError()) {
+                bad = i;
+                break;
+            }
+            text += piece;
+        }
+    } else {
+        if (mCheck == Check::Utf8)
+            used = wholeUtf8(mPending, bad);
+        else if (mCheck != Check::AllValid)
+            used = wholeUtf16(mPending, mCheck == Check::Utf16BE, bad);
+        text = mDecoder->decode(QByteArrayView(mPending).first(used));
+    }
+    mUnparsed += text;
+    parseText(bad >= 0);
+    // Bytes after the envelope's end are not read, in this chunk as in later ones.
+    if (bad >= 0 && !mEnvelopeClosed)
+        fail(XmlaFailure::Encoding,
+             QStringLiteral("The server's reply is not valid %1 text: there is no valid character "
+                            "at byte offset %2 (0x%3).")
+                 .arg(QLatin1String(mDecoder->name()))
+                 .arg(mPendingOffset + bad)
+                 .arg(uchar(mPending[bad]), 2, 16, QLatin1Char('0')));
+    mPendingOffset += used;
+    mPending.remove(0, used);
+}
+
+// Hands the decoded text to the parser in pieces of ParsePiece characters, and the rest too
+// when `all`; a piece never ends between the two halves of a surrogate pair.
+void XmlaResponseReader::parseText(bool all)
+{
+    qsizetype start = 0;
+    while (!mFailure && !mEnvelopeClosed && start < mUnparsed.size()
+           && (all || mUnparsed.size() - start >= ParsePiece)) {
+        qsizetype size = std::min(mUnparsed.size() - start, ParsePiece);
+        if (start + size < mUnparsed.size() && mUnparsed.at(start + size - 1).isHighSurrogate())
+            --size;
+        mXml.addData(mUnparsed.mid(start, size));
+        start += size;
+        parse();
+    }
+    mUnparsed.remove(0, start);
 }
 
 void XmlaResponseReader::parse()
@@ -402,6 +549,7 @@ void XmlaResponseReader::finish()
     mFinished = true;
     if (!mDecodingChosen && !mFailure)
         startDecoding();
+    parseText(true);
     if (mFailure)
         return;
     if (mResultError) {

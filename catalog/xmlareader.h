@@ -121,6 +121,8 @@ private:
     enum class Area { Outside, Fault, Rowset, Dataset, Skip };
 
     void startDecoding();
+    void decodePending();
+    void parseText(bool all);
     void parse();
     void startElement();
     void endElement();
@@ -130,8 +132,15 @@ private:
     Kind mKind;
     QByteArray mHttpCharset;
     QXmlStreamReader mXml;
-    std::optional<QStringDecoder> mDecoder; // only when the HTTP charset rules
-    QByteArray mPending; // bytes held until the declaration is seen
+    // How whole, valid characters are told from cut and bad ones in the encoding chosen.
+    enum class Check { Utf8, Utf16LE, Utf16BE, AllValid, ByteByByte };
+
+    std::optional<QStringDecoder> mDecoder;
+    Check mCheck = Check::Utf8;
+    // Bytes held until the declaration is seen, then those of a character cut by a chunk's end.
+    QByteArray mPending;
+    qint64 mPendingOffset = 0; // of mPending's first byte in the body
+    QString mUnparsed; // decoded, not yet given to the parser
     bool mDecodingChosen = false;
     qint64 mBytes = 0;
     bool mFinished = false;

@@ -1,0 +1,60 @@
+#pragma once
+
+// Reading an answer the way the network delivers it, and all that a read yields as one text,
+// so that two reads of the same answer can be compared. Shared by the reader's tests and its
+// fuzz target.
+#include "catalog/xmlareader.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <memory>
+
+namespace mdx::test {
+
+// Reads the body in chunks of this size (0: all at once).
+inline std::unique_ptr<XmlaResponseReader> readXmla(XmlaResponseReader::Kind kind,
+                                                    const QByteArray &body, int chunkSize = 0,
+                                                    const QByteArray &charset = {})
+{
+    auto reader = std::make_unique<XmlaResponseReader>(kind);
+    reader->setHttpCharset(charset);
+    const qsizetype step = chunkSize > 0 ? chunkSize : std::max<qsizetype>(body.size(), 1);
+    for (qsizetype i = 0; i < body.size(); i += step)
+        reader->addData(body.mid(i, step));
+    reader->finish();
+    return reader;
+}
+
+// Each row as "COLUMN=value|COLUMN=value", the columns sorted.
+inline QStringList dumpRows(const XmlaRowset &rowset)
+{
+    QStringList rows;
+    for (const XmlaRow &row : rowset.rows) {
+        QStringList columns;
+        for (auto it = row.cbegin(); it != row.cend(); ++it)
+            columns << it.key() + u'=' + it.value();
+        columns.sort();
+        rows << columns.join(u'|');
+    }
+    return rows;
+}
+
+// "failed <code> <description>|<source>|<fault code>|<error code>[|server]", or "ok " and the
+// rows and the result's counts.
+inline QString outcome(const XmlaResponseReader &reader)
+{
+    if (const std::optional<XmlaFault> &f = reader.failure())
+        return QStringLiteral("failed %1 %2|%3|%4|%5")
+                   .arg(quint32(f->code()), 0, 16)
+                   .arg(f->description(), f->source(), f->faultCode(), f->errorCode())
+            + (reader.isServerFault() ? QStringLiteral("|server") : QString());
+    const XmlaExecuteResult &result = reader.executeResult();
+    QStringList axes;
+    for (qsizetype i = 0; i < result.axisNames.size(); ++i)
+        axes << QStringLiteral("%1:%2").arg(result.axisNames[i]).arg(result.axisTupleCounts[i]);
+    return QStringLiteral("ok %1 cells %2\n").arg(axes.join(u' ')).arg(result.cellCount)
+        + dumpRows(reader.rowset()).join(u'\n');
+}
+
+} // namespace mdx::test
