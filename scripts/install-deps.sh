@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make qt6-base-dev libbenchmark-dev
+    # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and the sanitizers' runtimes
+    clang libclang-rt-14-dev
     # a font with the metrics the window was laid out for; a virtual display for headless use
     fonts-liberation2 xvfb xauth
     # the OLAP server the integration tests run against

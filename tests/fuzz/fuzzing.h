@@ -1,0 +1,30 @@
+#pragma once
+
+// What each fuzz target checks besides the sanitizers: any other exception than mdx::Failure
+// escapes the target and ends the run, and so does a failure that does not say what went
+// wrong and where.
+#include "model/failure.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace mdx::fuzz {
+
+[[noreturn]] inline void finding(const char *what, const QString &detail)
+{
+    std::fprintf(stderr, "finding: %s\n%s\n", what, qPrintable(detail));
+    std::abort();
+}
+
+// A server's fault may carry the code 0; the program's own failures never do.
+inline void checkFailure(const Failure &failure, bool serverCode = false)
+{
+    if ((failure.code() == 0 && !serverCode) || failure.description().trimmed().isEmpty()
+        || failure.source().trimmed().isEmpty())
+        finding("a failure without a code, a description or a source",
+                QStringLiteral("%1|%2|%3")
+                    .arg(failure.code())
+                    .arg(failure.description(), failure.source()));
+}
+
+} // namespace mdx::fuzz
