@@ -1,24 +1,52 @@
-# Installs the wizard program, and the libraries with their headers as the CMake package
-# MdxWizard (imported target MdxWizard::MdxWizard) for hosts that embed the window.
+# Installs the wizard program with its desktop entry, icon, AppStream metadata and manual page
+# (component Runtime), and the headers with the CMake package MdxWizard (imported target
+# MdxWizard::MdxWizard) for hosts that embed the window (component Development).
 include(CMakePackageConfigHelpers)
 
 set(MDX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/MdxWizard)
 
+# The libraries find each other in their own directory.
+set_target_properties(MdxModel MdxCatalog MdxWizard PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS MdxModel MdxCatalog MdxWizard EXPORT MdxWizardTargets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS mdx-wizard RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    LIBRARY DESTINATION ${MDX_INSTALL_PRIVATE_LIBDIR} COMPONENT Runtime
+    NAMELINK_COMPONENT Development
+    ARCHIVE DESTINATION ${MDX_INSTALL_PRIVATE_LIBDIR} COMPONENT Development
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+install(TARGETS mdx-wizard RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+
+# What the desktop needs to list, describe and start the program.
+configure_file(${PROJECT_SOURCE_DIR}/app/mdx-wizard.desktop.in
+    ${PROJECT_BINARY_DIR}/${MDX_APP_ID}.desktop @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/app/mdx-wizard.metainfo.xml.in
+    ${PROJECT_BINARY_DIR}/${MDX_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/${MDX_APP_ID}.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT Runtime)
+install(FILES ${PROJECT_BINARY_DIR}/${MDX_APP_ID}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT Runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/app/mdx-wizard.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+    RENAME ${MDX_APP_ID}.svg COMPONENT Runtime)
+
+# Compressed as Debian wants documentation (-n: no name or time stamp, so builds repeat).
+function(mdx_gzip source target)
+    execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${target} COMMAND_ERROR_IS_FATAL ANY)
+endfunction()
+mdx_gzip(${PROJECT_SOURCE_DIR}/app/mdx-wizard.1 ${PROJECT_BINARY_DIR}/mdx-wizard.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/mdx-wizard.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
+
 foreach(layer model catalog window)
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/${layer}/
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mdxwizard/${layer}
-        FILES_MATCHING PATTERN "*.h")
+    file(GLOB headers ${PROJECT_SOURCE_DIR}/${layer}/*.h)
+    install(FILES ${headers}
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mdxwizard/${layer} COMPONENT Development)
 endforeach()
 
-install(EXPORT MdxWizardTargets NAMESPACE MdxWizard:: DESTINATION ${MDX_CMAKE_DIR})
+install(EXPORT MdxWizardTargets NAMESPACE MdxWizard:: DESTINATION ${MDX_CMAKE_DIR}
+    COMPONENT Development)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/MdxWizardConfig.cmake.in
     ${PROJECT_BINARY_DIR}/MdxWizardConfig.cmake INSTALL_DESTINATION ${MDX_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/MdxWizardConfigVersion.cmake
     COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/MdxWizardConfig.cmake
-    ${PROJECT_BINARY_DIR}/MdxWizardConfigVersion.cmake DESTINATION ${MDX_CMAKE_DIR})
+    ${PROJECT_BINARY_DIR}/MdxWizardConfigVersion.cmake DESTINATION ${MDX_CMAKE_DIR}
+    COMPONENT Development)

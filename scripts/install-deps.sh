@@ -1,21 +1,40 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the wizard needs, from Debian's packages.
+# Installs from Debian's packages what is missing for:
+#   install-deps.sh            building and running the wizard
+#   install-deps.sh --package  the same, and building and checking its Debian packages
+#   install-deps.sh --test     all of that, and what the tests need (the OLAP test server)
 # Does nothing when everything is there already.
 set -euo pipefail
 
-packages=(
-    # build
-    cmake g++ make qt6-base-dev libbenchmark-dev
+# The compiler and Qt; a font with the metrics the window was laid out for; the certificate
+# authorities for XML for Analysis servers behind https.
+packages=(cmake g++ make qt6-base-dev fonts-liberation2 ca-certificates)
+packaging=(dpkg-dev file lintian desktop-file-utils appstream)
+testing=(
+    libbenchmark-dev
     # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and the sanitizers' runtimes
     clang libclang-rt-14-dev
-    # a font with the metrics the window was laid out for; a virtual display for headless use
-    fonts-liberation2 xvfb xauth
     # the OLAP server the integration tests run against
     default-jre-headless openjdk-17-jdk-headless curl
     libmondrian-java libolap4j-java libjetty9-java libservlet-api-java libhsqldb-java
     libslf4j-java libcommons-collections3-java libcommons-io-java libcommons-logging-java
     libcommons-pool-java
 )
+# Only what is named: Qt's recommendations alone would add a desktop toolkit. The tests keep
+# the recommendations their machines were set up with.
+options=(--no-install-recommends)
+case "${1:-}" in
+"") ;;
+--package) packages+=("${packaging[@]}") ;;
+--test)
+    packages+=("${packaging[@]}" "${testing[@]}")
+    options=()
+    ;;
+*)
+    echo "usage: $0 [--package | --test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -31,4 +50,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
-apt-get install -y -q "${missing[@]}"
+apt-get install -y -q "${options[@]}" "${missing[@]}"

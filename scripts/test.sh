@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 dir=build
 [ "${1:-}" = "--sanitize" ] && dir=build-sanitize
 bash scripts/build.sh "$@"

@@ -54,6 +54,60 @@ private slots:
         QCOMPARE(program.readAllStandardOutput(), output);
         QVERIFY2(program.exitCode() == status, errors.constData());
     }
+
+    // The program answers these without a display: no platform is offered, so opening a
+    // window would abort it.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("output"); // "usage": the usage text
+        QTest::addColumn<QByteArray>("errors"); // "usage": a line, then the usage text
+        const QByteArray usage = "usage";
+        const QByteArray none;
+        QTest::newRow("help") << QStringList { "--help" } << 0 << usage << none;
+        QTest::newRow("version") << QStringList { "--version" } << 0
+                                 << QByteArray("mdx-wizard " MDX_VERSION "\n") << none;
+        QTest::newRow("unknown option") << QStringList { "--verbose" } << 2 << none << usage;
+        QTest::newRow("Qt's own option")
+            << QStringList { "-platform", "offscreen" } << 2 << none << usage;
+        QTest::newRow("connection string")
+            << QStringList { "provider=msolap;data source=local" } << 2 << none << usage;
+        QTest::newRow("help, then more") << QStringList { "--help", "x" } << 2 << none << usage;
+        QTest::newRow("version, then help")
+            << QStringList { "--version", "--help" } << 2 << none << usage;
+        QTest::newRow("empty argument") << QStringList { "" } << 2 << none << usage;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QByteArray, output);
+        QFETCH(QByteArray, errors);
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+            env.remove(name);
+        program.setProcessEnvironment(env);
+        program.start(MDX_PROGRAM, arguments);
+        QVERIFY2(program.waitForFinished(30000), "the program did not end");
+        const QByteArray out = program.readAllStandardOutput();
+        const QByteArray err = program.readAllStandardError();
+        QVERIFY2(program.exitStatus() == QProcess::NormalExit, err.constData());
+        QCOMPARE(program.exitCode(), status);
+        if (output == "usage")
+            QVERIFY2(out.startsWith("Usage: mdx-wizard "), out.constData());
+        else
+            QCOMPARE(out, output);
+        if (errors == "usage") {
+            const qsizetype usageStart = err.indexOf("\n\nUsage: mdx-wizard ");
+            QVERIFY2(err.startsWith("mdx-wizard: ") && usageStart > 0, err.constData());
+        } else {
+            QCOMPARE(err, errors);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProgram)
