@@ -4,12 +4,12 @@ include(CMakePackageConfigHelpers)
 
 set(MDX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/MdxWizard)
 
-install(TARGETS MdxModel MdxCatalog MdxWizard EXPORT MdxWizardTargets
+install(TARGETS MdxCommon MdxModel MdxXmla MdxCatalog MdxWizard EXPORT MdxWizardTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS mdx-wizard RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-foreach(layer model catalog window)
+foreach(layer common model catalog window)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${layer}/
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mdxwizard/${layer}
         FILES_MATCHING PATTERN "*.h")

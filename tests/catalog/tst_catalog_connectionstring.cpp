@@ -1,5 +1,5 @@
 #include "catalog/connectionstring.h"
-#include "catalog/failurecodes.h"
+#include "common/failure.h"
 #include "catalogtesting.h"
 
 #include <QTest>

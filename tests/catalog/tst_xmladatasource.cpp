@@ -1,7 +1,6 @@
 // The XML for Analysis client and data source over HTTP, against a scripted local server:
 // what is asked, in which order the answers are put, and every way a server can fail.
 #include "catalog/catalog.h"
-#include "catalog/waitindicator.h"
 #include "catalog/xmladatasource.h"
 
 #include "catalogtesting.h"
@@ -95,9 +94,7 @@ struct Indicator : WaitIndicator
     explicit Indicator(std::function<void()> onBegin)
         : onBegin(std::move(onBegin))
     {
-        setWaitIndicator(this);
     }
-    ~Indicator() override { setWaitIndicator(nullptr); }
     void begin(const QString &text, std::function<void()> cancel) override
     {
         texts << text;
@@ -295,7 +292,7 @@ private slots:
             reply(200,
                   catalogs.left(catalogs.indexOf("<row>"))
                       + catalogs.mid(catalogs.indexOf("</row>") + 6)),
-            NoCatalog, "has no catalogs");
+            CatalogFailure::CatalogNotFound, "has no catalogs");
     }
 
     void serverFailures()
@@ -324,7 +321,8 @@ private slots:
         QTest::addColumn<qint32>("code");
         QTest::addColumn<QString>("expected");
         QTest::newRow("time limit") << 1 << 0 << XmlaFailure::TimedOut << "within 1 seconds";
-        QTest::newRow("cancel") << 10 << 100 << XmlaFailure::Cancelled << "cancelled by the user";
+        QTest::newRow("cancel") << 10 << 100 << CatalogFailure::Cancelled
+                                << "cancelled by the user";
     }
 
     void waitEnds()
@@ -337,10 +335,12 @@ private slots:
         server.setHandler([](const HttpRequest &) { return std::optional<QByteArray>(); });
         XmlaSettings settings = settingsFor(server.url());
         settings.timeoutSeconds = timeoutSeconds;
-        Indicator indicator([&] {
+        std::shared_ptr<Indicator> indicator;
+        indicator = std::make_shared<Indicator>([&] {
             if (cancelAfter > 0)
-                QTimer::singleShot(cancelAfter, [&] { indicator.cancelWait(); });
+                QTimer::singleShot(cancelAfter, [&] { indicator->cancelWait(); });
         });
+        settings.waitIndicator = indicator;
         QElapsedTimer clock;
         clock.start();
         VERIFY_FAILURE(test::failureOf([&] { XmlaDataSource::open(settings, QString()); }), code,
@@ -349,22 +349,27 @@ private slots:
         QVERIFY2(elapsed >= (cancelAfter ? cancelAfter : timeoutSeconds * 1000) - 100
                      && elapsed < 5000,
                  qPrintable(QString::number(elapsed)));
-        QCOMPARE(indicator.texts.size(), indicator.ends);
-        indicator.cancelWait(); // too late: nothing happens
+        QCOMPARE(indicator->texts.size(), indicator->ends);
+        indicator->cancelWait(); // too late: nothing happens
     }
 
     void nestedRequestDuringAWaitIsRefused()
     {
         FakeHttpServer server;
-        const auto source = openRecorded(server);
-        server.setDelay(300);
+        server.setHandler(recordedAnswer);
+        std::shared_ptr<XmlaDataSource> source;
         std::optional<Failure> nested;
-        Indicator indicator([&] {
-            QTimer::singleShot(50, [&] { nested = test::failureOf([&] { source->cubes(); }); });
+        XmlaSettings settings = settingsFor(server.url());
+        auto indicator = std::make_shared<Indicator>([&] {
+            if (source)
+                QTimer::singleShot(50, [&] { nested = test::failureOf([&] { source->cubes(); }); });
         });
+        settings.waitIndicator = indicator;
+        source = XmlaDataSource::open(settings, QString());
+        server.setDelay(300);
         QCOMPARE(source->cubes().size(), 4);
         VERIFY_FAILURE(nested, XmlaFailure::Busy, "has not ended yet");
-        QCOMPARE(indicator.ends, 1);
+        QCOMPARE(indicator->ends, 2);
     }
 
     void unreachable()

@@ -1,6 +1,6 @@
 // The XML for Analysis answer reader, on answers recorded from the test server and on
 // hand-made ones for what that server never sends.
-#include "catalog/xmlareader.h"
+#include "catalog/xmla/xmlareader.h"
 
 #include "catalogtesting.h"
 #include "fakehttpserver.h"
