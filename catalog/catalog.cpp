@@ -1,6 +1,5 @@
 #include "catalog.h"
 
-
 #include "common/failure.h"
 
 #include <optional>

@@ -7,7 +7,6 @@
 
 #include "common/failure.h"
 
-
 #include "model/mdxstatement.h"
 #include "model/placement.h"
 
@@ -29,7 +28,6 @@
 namespace mdx {
 
 namespace {
-
 
 // The layout is designed in twips; 15 of them make a pixel at 96 dpi, and Qt's high-dpi
 // scaling takes care of other screens.
@@ -102,10 +100,11 @@ Failure caughtFailure()
     } catch (const Failure &failure) {
         return failure;
     } catch (const std::exception &exception) {
-        return Failure(WindowFailure::ForeignException, QString::fromLocal8Bit(exception.what()), WindowSource);
-    } catch (...) {
-        return Failure(WindowFailure::ForeignException, QStringLiteral("An error of unknown kind occurred."),
+        return Failure(WindowFailure::ForeignException, QString::fromLocal8Bit(exception.what()),
                        WindowSource);
+    } catch (...) {
+        return Failure(WindowFailure::ForeignException,
+                       QStringLiteral("An error of unknown kind occurred."), WindowSource);
     }
 }
 
