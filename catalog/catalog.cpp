@@ -1,8 +1,6 @@
 #include "catalog.h"
 
-#include "failurecodes.h"
-
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <optional>
 

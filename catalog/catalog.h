@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datasource.h"
+#include "waitindicator.h"
 
 #include <QString>
 
@@ -23,6 +24,9 @@ public:
     void open(const QString &connectionString, const QString &userId = {},
               const QString &password = {}, int options = -1);
     bool isOpen() const;
+    // Shows every wait of the source opened next, and may cancel it; set before open(). None
+    // (the default): user input is held back until a wait ends.
+    void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator);
 
     // The open source; throws when the connection is closed.
     std::shared_ptr<DataSource> dataSource() const;

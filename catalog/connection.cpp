@@ -1,11 +1,10 @@
 #include "catalog.h"
 #include "connectionstring.h"
-#include "failurecodes.h"
 #include "opendatasource.h"
 #include "schemadatasource.h"
 #include "xmladatasource.h"
 
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -15,6 +14,7 @@ namespace mdx {
 struct ConnectionData
 {
     std::shared_ptr<DataSource> source;
+    std::shared_ptr<WaitIndicator> waitIndicator;
 };
 
 namespace {
@@ -31,7 +31,8 @@ bool startsWith(const QString &text, QLatin1StringView prefix)
 
 } // namespace
 
-std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionString)
+std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionString,
+                                           std::shared_ptr<WaitIndicator> waitIndicator)
 {
     const QString provider = connectionString.provider.trimmed();
     // A string without a provider is taken as meant for this one: there is no other.
@@ -55,7 +56,7 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
         || startsWith(dataSource, QLatin1StringView("https://"))) {
         ConnectionString server = connectionString;
         server.dataSource = dataSource;
-        return XmlaDataSource::open(server);
+        return XmlaDataSource::open(server, std::move(waitIndicator));
     }
 
     QString path = dataSource;
@@ -109,7 +110,12 @@ void Connection::open(const QString &connectionString, const QString &userId,
         parsed.userId = userId;
     if (!password.isEmpty())
         parsed.password = password;
-    d->source = openDataSource(parsed);
+    d->source = openDataSource(parsed, d->waitIndicator);
+}
+
+void Connection::setWaitIndicator(std::shared_ptr<WaitIndicator> indicator)
+{
+    d->waitIndicator = std::move(indicator);
 }
 
 bool Connection::isOpen() const

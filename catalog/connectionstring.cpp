@@ -1,7 +1,6 @@
 #include "connectionstring.h"
 
-#include "failurecodes.h"
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <QRegularExpression>
 
@@ -174,33 +173,6 @@ private:
 ConnectionString parseConnectionString(const QString &text)
 {
     return Parser(text).parse();
-}
-
-QString withoutPassword(const QString &quoted)
-{
-    // A pair of a connection string or of an address's query: a quoted value ends at its
-    // closing quote, any other at the next separator or at the quote that ends the quoted
-    // text (spaces may belong to a password).
-    static const QRegularExpression pair(
-        QStringLiteral(
-            R"((?:^|[;&?\s])(?:password|pwd)\s*=\s*("(?:[^"]|"")*"?|'(?:[^']|'')*'?|[^;&#"\r\n]*))"),
-        QRegularExpression::CaseInsensitiveOption);
-    // "user:password@" after a scheme; a path made of an address has "scheme:/" left.
-    static const QRegularExpression userInfo(
-        QStringLiteral(R"([a-z][a-z0-9+.\-]*:/+[^/@\s:]*:([^/\s]*)@)"),
-        QRegularExpression::CaseInsensitiveOption);
-    QString text = quoted;
-    for (const QRegularExpression *pattern : { &pair, &userInfo }) {
-        QList<QRegularExpressionMatch> matches;
-        for (auto it = pattern->globalMatch(text); it.hasNext();)
-            matches.prepend(it.next()); // replaced from the end: earlier offsets stay valid
-        for (const QRegularExpressionMatch &match : std::as_const(matches)) {
-            if (match.capturedLength(1) > 0)
-                text.replace(match.capturedStart(1), match.capturedLength(1),
-                             QStringLiteral("****"));
-        }
-    }
-    return text;
 }
 
 bool isOlapProvider(const QString &provider)

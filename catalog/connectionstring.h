@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/failure.h" // withoutPassword(), which every failure text obeys
+
 #include <QString>
 
 namespace mdx {
@@ -21,11 +23,6 @@ struct ConnectionString
 // occurrence of a key wins, empty pairs are ignored. Throws mdx::Failure naming the 1-based
 // character position of a malformed part; never quotes the text itself (it may hold a password).
 ConnectionString parseConnectionString(const QString &text);
-
-// A text that quotes a connection string, a Data Source or an address, as failures show it:
-// the value of each Password (or PWD) key and the password in an address's user information
-// read "****". Nothing else changes, so the text stays readable whatever the password is.
-QString withoutPassword(const QString &quoted);
 
 // True for "MSOLAP" and "MSOLAP.<number>", in any letter case.
 bool isOlapProvider(const QString &provider);

@@ -1,7 +1,6 @@
 #include "schemadatasource.h"
 
-#include "failurecodes.h"
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,6 @@
 #include "schemareader.h"
 
-#include "failurecodes.h"
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <QXmlStreamReader>
 

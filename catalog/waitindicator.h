@@ -7,9 +7,10 @@
 namespace mdx {
 
 // What the user sees while the catalog waits for a server. The catalog waits in a local event
-// loop, so the window keeps painting; an installed indicator decides what else the user may
-// do meanwhile (it should block input to the rest of the application: the catalog then lets
-// all events through so that a Cancel button works) and may offer to cancel.
+// loop, so the window keeps painting; the connection's indicator (Connection::setWaitIndicator)
+// decides what else the user may do meanwhile (it should block input to the rest of the
+// application: the catalog then lets all events through so that a Cancel button works) and
+// may offer to cancel.
 //
 // begin() and end() come in pairs on the thread that waits, never nested. `cancel` aborts the
 // wait; the operation then fails with "cancelled by the user". It may be called any number
@@ -21,10 +22,5 @@ public:
     virtual void begin(const QString &text, std::function<void()> cancel) = 0;
     virtual void end() = 0;
 };
-
-// The indicator used by every wait of the catalog; none by default (waits then hold user
-// input back until they end). Not owned; pass nullptr before destroying it.
-void setWaitIndicator(WaitIndicator *indicator);
-WaitIndicator *waitIndicator();
 
 } // namespace mdx

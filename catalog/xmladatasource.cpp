@@ -71,10 +71,59 @@ private:
     QString mRequestType;
 };
 
-template<typename T> void sortByOrdinal(QList<std::pair<int, T>> &items)
+const QString DimensionUnique = QStringLiteral("DIMENSION_UNIQUE_NAME");
+const QString HierarchyUnique = QStringLiteral("HIERARCHY_UNIQUE_NAME");
+const QString LevelUnique = QStringLiteral("LEVEL_UNIQUE_NAME");
+
+// Items of a parent (by the parent's unique name) with the ordinal they are sorted by.
+template<typename T> using ByParent = QHash<QString, QList<std::pair<int, T>>>;
+
+template<typename T> QList<T> sortedByOrdinal(QList<std::pair<int, T>> items)
 {
     std::stable_sort(items.begin(), items.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
+    QList<T> sorted;
+    for (auto &item : items)
+        sorted.append(std::move(item.second));
+    return sorted;
+}
+
+// By MEMBER_ORDINAL; servers that leave it out keep their own order.
+ByParent<MemberInfo> membersByLevel(const Rows &rows)
+{
+    ByParent<MemberInfo> members;
+    for (const XmlaRow &row : rows.rows())
+        members[rows.text(row, LevelUnique)].append(
+            { rows.number(row, QStringLiteral("MEMBER_ORDINAL"), false),
+              MemberInfo { rows.text(row, QStringLiteral("MEMBER_NAME")) } });
+    return members;
+}
+
+ByParent<LevelInfo> levelsByHierarchy(const Rows &rows, const ByParent<MemberInfo> &members)
+{
+    ByParent<LevelInfo> levels;
+    for (const XmlaRow &row : rows.rows()) {
+        LevelInfo level { rows.text(row, QStringLiteral("LEVEL_NAME")),
+                          rows.text(row, LevelUnique),
+                          {} };
+        level.members = sortedByOrdinal(members.value(level.uniqueName));
+        levels[rows.text(row, HierarchyUnique)].append(
+            { rows.number(row, QStringLiteral("LEVEL_NUMBER"), true), std::move(level) });
+    }
+    return levels;
+}
+
+ByParent<HierarchyInfo> hierarchiesByDimension(const Rows &rows, const ByParent<LevelInfo> &levels)
+{
+    ByParent<HierarchyInfo> hierarchies;
+    for (const XmlaRow &row : rows.rows()) {
+        const QString unique = rows.text(row, HierarchyUnique);
+        HierarchyInfo hierarchy { rows.text(row, QStringLiteral("HIERARCHY_NAME")), unique,
+                                  sortedByOrdinal(levels.value(unique)) };
+        hierarchies[rows.text(row, DimensionUnique)].append(
+            { rows.number(row, QStringLiteral("HIERARCHY_ORDINAL"), false), std::move(hierarchy) });
+    }
+    return hierarchies;
 }
 
 } // namespace
@@ -84,9 +133,11 @@ XmlaDataSource::XmlaDataSource(XmlaSettings settings)
 {
 }
 
-std::shared_ptr<XmlaDataSource> XmlaDataSource::open(const ConnectionString &connection)
+std::shared_ptr<XmlaDataSource> XmlaDataSource::open(const ConnectionString &connection,
+                                                     std::shared_ptr<WaitIndicator> waitIndicator)
 {
     XmlaSettings settings;
+    settings.waitIndicator = std::move(waitIndicator);
     settings.url = QUrl(connection.dataSource);
     settings.userId = connection.userId;
     settings.password = connection.password;
@@ -107,7 +158,7 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
     for (const XmlaRow &row : rows.rows())
         names.append(rows.text(row, CatalogName));
     if (names.isEmpty())
-        fail(XmlaFailure::NoCatalog,
+        fail(CatalogFailure::CatalogNotFound,
              QStringLiteral("The server at %1 has no catalogs.").arg(client.displayUrl()));
 
     const QString wanted = catalog.trimmed();
@@ -124,7 +175,7 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
     QStringList listed = names.mid(0, MaxListedCatalogs);
     if (names.size() > MaxListedCatalogs)
         listed.append(QStringLiteral("and %1 more").arg(names.size() - MaxListedCatalogs));
-    fail(XmlaFailure::UnknownCatalog,
+    fail(CatalogFailure::CatalogNotFound,
          QStringLiteral("The server at %1 has no catalog \"%2\". Its catalogs: %3.")
              .arg(client.displayUrl(), wanted, listed.join(QStringLiteral(", "))));
 }
@@ -168,7 +219,7 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
         return cached;
     const QList<CubeInfo> list = cubes();
     if (cubeIndex < 0 || cubeIndex >= list.size())
-        fail(XmlaFailure::BadValue,
+        fail(CatalogFailure::ItemOutOfRange,
              QStringLiteral("There is no cube at position %1; the catalog has %2.")
                  .arg(cubeIndex)
                  .arg(list.size()));
@@ -204,79 +255,26 @@ CubeSchema XmlaDataSource::buildSchema(const XmlaRowset &dimensions, const XmlaR
                                        const XmlaRowset &levels, const XmlaRowset &members)
 {
     const Rows dimensionRows(dimensions, QStringLiteral("MDSCHEMA_DIMENSIONS"));
-    const Rows hierarchyRows(hierarchies, QStringLiteral("MDSCHEMA_HIERARCHIES"));
-    const Rows levelRows(levels, QStringLiteral("MDSCHEMA_LEVELS"));
-    const Rows memberRows(members, QStringLiteral("MDSCHEMA_MEMBERS"));
-    const QString dimensionUnique = QStringLiteral("DIMENSION_UNIQUE_NAME");
-    const QString hierarchyUnique = QStringLiteral("HIERARCHY_UNIQUE_NAME");
-    const QString levelUnique = QStringLiteral("LEVEL_UNIQUE_NAME");
-
-    // Members by level, by MEMBER_ORDINAL (servers that leave it out keep their own order).
-    QHash<QString, QList<std::pair<int, MemberInfo>>> membersByLevel;
-    for (const XmlaRow &row : memberRows.rows())
-        membersByLevel[memberRows.text(row, levelUnique)].append(
-            { memberRows.number(row, QStringLiteral("MEMBER_ORDINAL"), false),
-              MemberInfo { memberRows.text(row, QStringLiteral("MEMBER_NAME")) } });
-
-    QHash<QString, QList<std::pair<int, LevelInfo>>> levelsByHierarchy;
-    for (const XmlaRow &row : levelRows.rows()) {
-        LevelInfo level { levelRows.text(row, QStringLiteral("LEVEL_NAME")),
-                          levelRows.text(row, levelUnique),
-                          {} };
-        levelsByHierarchy[levelRows.text(row, hierarchyUnique)].append(
-            { levelRows.number(row, QStringLiteral("LEVEL_NUMBER"), true), std::move(level) });
-    }
-
-    QHash<QString, QList<std::pair<int, QString>>> hierarchiesByDimension;
-    QHash<QString, QString> hierarchyNames;
-    for (const XmlaRow &row : hierarchyRows.rows()) {
-        const QString unique = hierarchyRows.text(row, hierarchyUnique);
-        hierarchyNames.insert(unique, hierarchyRows.text(row, QStringLiteral("HIERARCHY_NAME")));
-        hierarchiesByDimension[hierarchyRows.text(row, dimensionUnique)].append(
-            { hierarchyRows.number(row, QStringLiteral("HIERARCHY_ORDINAL"), false), unique });
-    }
-
+    const ByParent<HierarchyInfo> hierarchiesOf = hierarchiesByDimension(
+        Rows(hierarchies, QStringLiteral("MDSCHEMA_HIERARCHIES")),
+        levelsByHierarchy(Rows(levels, QStringLiteral("MDSCHEMA_LEVELS")),
+                          membersByLevel(Rows(members, QStringLiteral("MDSCHEMA_MEMBERS")))));
     QList<std::pair<int, DimensionInfo>> ordered;
     for (const XmlaRow &row : dimensionRows.rows()) {
         DimensionInfo dimension { dimensionRows.text(row, QStringLiteral("DIMENSION_NAME")),
-                                  dimensionRows.text(row, dimensionUnique),
+                                  dimensionRows.text(row, DimensionUnique),
                                   {} };
-        QList<std::pair<int, QString>> own = hierarchiesByDimension.value(dimension.uniqueName);
-        sortByOrdinal(own);
+        dimension.hierarchies = sortedByOrdinal(hierarchiesOf.value(dimension.uniqueName));
         // Position 0 is the dimension's default hierarchy, the others follow by ordinal.
         const QString defaultHierarchy
             = dimensionRows.optionalText(row, QStringLiteral("DEFAULT_HIERARCHY"));
-        std::stable_partition(own.begin(), own.end(),
-                              [&](const auto &h) { return h.second == defaultHierarchy; });
-        for (const auto &[ordinal, unique] : own) {
-            Q_UNUSED(ordinal)
-            HierarchyInfo hierarchy { hierarchyNames.value(unique), unique, {} };
-            QList<std::pair<int, LevelInfo>> levelList = levelsByHierarchy.value(unique);
-            sortByOrdinal(levelList);
-            for (auto &[number, level] : levelList) {
-                Q_UNUSED(number)
-                QList<std::pair<int, MemberInfo>> memberList
-                    = membersByLevel.value(level.uniqueName);
-                sortByOrdinal(memberList);
-                for (auto &[memberOrdinal, member] : memberList) {
-                    Q_UNUSED(memberOrdinal)
-                    level.members.append(std::move(member));
-                }
-                hierarchy.levels.append(std::move(level));
-            }
-            dimension.hierarchies.append(std::move(hierarchy));
-        }
+        std::stable_partition(
+            dimension.hierarchies.begin(), dimension.hierarchies.end(),
+            [&](const HierarchyInfo &h) { return h.uniqueName == defaultHierarchy; });
         ordered.append({ dimensionRows.number(row, QStringLiteral("DIMENSION_ORDINAL"), true),
                          std::move(dimension) });
     }
-    sortByOrdinal(ordered);
-
-    CubeSchema schema;
-    for (auto &[ordinal, dimension] : ordered) {
-        Q_UNUSED(ordinal)
-        schema.dimensions.append(std::move(dimension));
-    }
-    return schema;
+    return CubeSchema { sortedByOrdinal(std::move(ordered)) };
 }
 
 XmlaExecuteResult XmlaDataSource::execute(const QString &statement)

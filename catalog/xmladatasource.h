@@ -1,7 +1,7 @@
 #pragma once
 
 #include "datasource.h"
-#include "xmlaclient.h"
+#include "xmla/xmlaclient.h"
 
 #include <QHash>
 
@@ -11,7 +11,8 @@ namespace mdx {
 
 struct ConnectionString;
 
-// A catalog on an OLAP server that speaks XML for Analysis. Opening asks for the catalog
+// A catalog on an OLAP server that speaks XML for Analysis, the catalog's side of the client
+// in xmla/ (which knows nothing of data sources). Opening asks for the catalog
 // list; the cube list costs one request; each cube's schema costs four concurrent requests
 // the first time it is needed and none after.
 class XmlaDataSource final : public DataSource
@@ -21,7 +22,8 @@ public:
     // none named: the server's first). Throws mdx::Failure otherwise.
     static std::shared_ptr<XmlaDataSource> open(XmlaSettings settings, const QString &catalog);
     // Data Source, Initial Catalog, User ID, Password and Connect Timeout of the string.
-    static std::shared_ptr<XmlaDataSource> open(const ConnectionString &connection);
+    static std::shared_ptr<XmlaDataSource> open(const ConnectionString &connection,
+                                                std::shared_ptr<WaitIndicator> waitIndicator = {});
 
     QString catalogName() const override { return mCatalog; }
     QList<CubeInfo> cubes() override;

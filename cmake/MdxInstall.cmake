@@ -6,8 +6,9 @@ include(CMakePackageConfigHelpers)
 set(MDX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/MdxWizard)
 
 # The libraries find each other in their own directory.
-set_target_properties(MdxModel MdxCatalog MdxWizard PROPERTIES INSTALL_RPATH "$ORIGIN")
-install(TARGETS MdxModel MdxCatalog MdxWizard EXPORT MdxWizardTargets
+set_target_properties(MdxCommon MdxModel MdxXmla MdxCatalog MdxWizard
+    PROPERTIES INSTALL_RPATH "$ORIGIN")
+install(TARGETS MdxCommon MdxModel MdxXmla MdxCatalog MdxWizard EXPORT MdxWizardTargets
     LIBRARY DESTINATION ${MDX_INSTALL_PRIVATE_LIBDIR} COMPONENT Runtime
     NAMELINK_COMPONENT Development
     ARCHIVE DESTINATION ${MDX_INSTALL_PRIVATE_LIBDIR} COMPONENT Development
@@ -35,7 +36,7 @@ mdx_gzip(${PROJECT_SOURCE_DIR}/app/mdx-wizard.1 ${PROJECT_BINARY_DIR}/mdx-wizard
 install(FILES ${PROJECT_BINARY_DIR}/mdx-wizard.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
 
-foreach(layer model catalog window)
+foreach(layer common model catalog catalog/xmla window)
     file(GLOB headers ${PROJECT_SOURCE_DIR}/${layer}/*.h)
     install(FILES ${headers}
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mdxwizard/${layer} COMPONENT Development)

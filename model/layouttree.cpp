@@ -1,6 +1,6 @@
 #include "layouttree.h"
 
-#include "failure.h"
+#include "common/failure.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "placement.h"
 
-#include "failure.h"
+#include "common/failure.h"
 #include "layouttree.h"
 
 namespace mdx {

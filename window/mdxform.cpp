@@ -5,9 +5,8 @@
 #include "prompter.h"
 #include "waitdialog.h"
 
-#include "catalog/xmlareader.h"
+#include "common/failure.h"
 
-#include "model/failure.h"
 #include "model/mdxstatement.h"
 #include "model/placement.h"
 
@@ -29,11 +28,6 @@
 namespace mdx {
 
 namespace {
-
-const QString formSource = QStringLiteral("MdxWizard.MdxForm");
-constexpr qint32 noCubeToSelect = qint32(0x8004C001);
-constexpr qint32 missingResource = qint32(0x8004C002);
-constexpr qint32 foreignException = qint32(0x8004C003);
 
 // The layout is designed in twips; 15 of them make a pixel at 96 dpi, and Qt's high-dpi
 // scaling takes care of other screens.
@@ -66,9 +60,9 @@ QCursor loadCursor(int number, int hotX, int hotY)
 {
     const QPixmap picture(QStringLiteral(":/mdxwizard/cursor%1.xpm").arg(number));
     if (picture.isNull())
-        throw Failure(missingResource,
+        throw Failure(WindowFailure::MissingResource,
                       QStringLiteral("The cursor resource %1 cannot be loaded.").arg(number),
-                      formSource);
+                      WindowSource);
     return QCursor(picture, hotX, hotY);
 }
 
@@ -106,17 +100,18 @@ Failure caughtFailure()
     } catch (const Failure &failure) {
         return failure;
     } catch (const std::exception &exception) {
-        return Failure(foreignException, QString::fromLocal8Bit(exception.what()), formSource);
+        return Failure(WindowFailure::ForeignException, QString::fromLocal8Bit(exception.what()),
+                       WindowSource);
     } catch (...) {
-        return Failure(foreignException, QStringLiteral("An error of unknown kind occurred."),
-                       formSource);
+        return Failure(WindowFailure::ForeignException,
+                       QStringLiteral("An error of unknown kind occurred."), WindowSource);
     }
 }
 
 // A close request during a wait cancels the request; the user has left and is not told.
 bool closedWhileWaiting(const QWidget *window, const Failure &failure)
 {
-    return failure.code() == XmlaFailure::Cancelled && !window->isVisible();
+    return failure.code() == CatalogFailure::Cancelled && !window->isVisible();
 }
 
 } // namespace
@@ -154,15 +149,13 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
     setFixedSize(twips(9945), twips(9000));
     createControls();
     arrangeTabOrder();
-    mWaitDialog = std::make_unique<WaitDialog>(this);
-    setWaitIndicator(mWaitDialog.get());
+    mWaitDialog = std::make_shared<WaitDialog>(this);
+    mWaitIndicator = mWaitDialog;
 }
 
 MdxForm::~MdxForm()
 {
     endDrag();
-    if (waitIndicator() == mWaitDialog.get())
-        setWaitIndicator(nullptr);
 }
 
 void MdxForm::createControls()
@@ -306,6 +299,11 @@ void MdxForm::setPrompter(std::shared_ptr<Prompter> prompter)
     mPrompter = prompter ? std::move(prompter) : std::make_shared<MessageBoxPrompter>();
 }
 
+void MdxForm::setWaitIndicator(std::shared_ptr<WaitIndicator> indicator)
+{
+    mWaitIndicator = indicator ? std::move(indicator) : mWaitDialog;
+}
+
 // ---- Connect, the cube list and loading a cube
 
 void MdxForm::connectImageClick()
@@ -321,6 +319,7 @@ void MdxForm::connectToDataSource()
     const auto restorePointer = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     try {
         Connection connection;
+        connection.setWaitIndicator(mWaitIndicator);
         connection.open(mConnectionStringTextbox->text(), QString(), QString(), -1);
         showCubes(connection);
         mCubeCombo->setFocus();
@@ -349,9 +348,9 @@ void MdxForm::showCubes(const Connection &connection)
     setWindowTitle(QStringLiteral("Orvanta 3.0 MDX Wizard"));
     fillCubeList();
     if (mCubeCombo->count() == 0)
-        throw Failure(noCubeToSelect,
+        throw Failure(WindowFailure::NoCubeToSelect,
                       QStringLiteral("The catalog holds no cube, so there is none to select."),
-                      formSource);
+                      WindowSource);
     mCubeCombo->setCurrentIndex(0);
     selectCube();
     show();

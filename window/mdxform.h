@@ -58,6 +58,9 @@ public:
     CloseReason closeReason() const { return mCloseReason; }
     // Null restores real message boxes.
     void setPrompter(std::shared_ptr<Prompter> prompter);
+    // Shows the waits of the connections this window opens (Connect); null restores the
+    // window's own wait dialog. A host's connection given to showCubes() keeps its own.
+    void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator);
 
     // Escape and hosts that reject the dialog mean Cancel.
     void reject() override;
@@ -160,9 +163,9 @@ private:
     std::unique_ptr<Tree> mColumnTree;
     std::unique_ptr<Tree> mSlicerTree;
     std::unique_ptr<MeasuresView> mMeasuresView;
-    // Shown while the catalog waits for a server; the catalog's one indicator while this
-    // window exists.
-    std::unique_ptr<WaitDialog> mWaitDialog;
+    // Shown while a connection this window opened waits for a server.
+    std::shared_ptr<WaitDialog> mWaitDialog;
+    std::shared_ptr<WaitIndicator> mWaitIndicator;
 
     Tree *mDragSource = nullptr;
     bool mConnectPressed = false;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalog/catalog.h"
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <QString>
 #include <QTest>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalog/datasource.h"
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <QList>
 #include <QString>

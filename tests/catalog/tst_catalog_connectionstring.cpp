@@ -1,6 +1,6 @@
 #include "catalog/connectionstring.h"
-#include "catalog/failurecodes.h"
 #include "catalogtesting.h"
+#include "common/failure.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The catalog object model over a data source made in code: what it reads when, what its
 // objects hold, and how it fails when misused; and what every real data source promises.
 #include "catalog/catalog.h"
-#include "catalog/failurecodes.h"
 #include "catalogtesting.h"
+#include "common/failure.h"
 #include "fakedatasource.h"
 
 #include <QSet>

@@ -1,10 +1,9 @@
 // Catalogs read from schema files and from the sample carried inside the program: what they
 // hold, in which order, and every way a file, a cube or a connection string can be wrong.
 #include "catalog/catalog.h"
-#include "catalog/failurecodes.h"
 #include "catalog/schemadatasource.h"
-#include "catalog/xmlareader.h"
 #include "catalogtesting.h"
+#include "common/failure.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // Reading an answer the way the network delivers it, and all that a read yields as one text,
 // so that two reads of the same answer can be compared. Shared by the reader's tests and its
 // fuzz target.
-#include "catalog/xmlareader.h"
+#include "catalog/xmla/xmlareader.h"
 
 #include <QStringList>
 

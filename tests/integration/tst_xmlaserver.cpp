@@ -122,7 +122,7 @@ private slots:
         const QString password = stateFile(QStringLiteral("password"));
         QVERIFY(password.size() >= 8);
         QTest::newRow("unknown catalog") << "Data Source=" + mUrl + ";Initial Catalog=FoodMart"
-                                         << XmlaFailure::UnknownCatalog << "OlapTest";
+                                         << CatalogFailure::CatalogNotFound << "OlapTest";
         QTest::newRow("wrong password")
             << secure + "Password=" + password + 'x' << XmlaFailure::NotAuthorized
             << "did not accept the user name";

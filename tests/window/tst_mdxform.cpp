@@ -246,12 +246,12 @@ private slots:
                 throw 42;
             }
             void end() override { }
-        } indicator;
+        };
         QFETCH(bool, standard);
         QFETCH(QString, description);
-        indicator.standard = standard;
-        setWaitIndicator(&indicator);
-        const auto restore = qScopeGuard([] { setWaitIndicator(nullptr); });
+        auto indicator = std::make_shared<Throwing>();
+        indicator->standard = standard;
+        form->setWaitIndicator(indicator);
         QCOMPARE(connectTo("provider=msolap;data source=http://127.0.0.1:1/xmla"),
                  Messages({ { Prompter::Icon::Information, "Connection Failed: MdxWizard.MdxForm",
                               cannotConnect + description } }));

@@ -2,14 +2,18 @@
 
 #include "xmlareader.h"
 
+#include "catalog/waitindicator.h"
+
 #include <QList>
 #include <QString>
 #include <QUrl>
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace mdx {
 
@@ -25,6 +29,8 @@ struct XmlaSettings
     QString password;
     int timeoutSeconds = DefaultTimeoutSeconds; // whole request, each; 0: no limit
     qint64 responseLimit = DefaultResponseLimit; // bytes of one answer
+    // Shows every wait and may cancel it; none: user input is held back until a wait ends.
+    std::shared_ptr<WaitIndicator> waitIndicator;
 };
 
 using XmlaParameters = QList<std::pair<QString, QString>>;
@@ -66,8 +72,18 @@ public:
 
 private:
     struct Exchange;
-    void run(std::vector<std::unique_ptr<Exchange>> &exchanges, const QString &waitText);
+    class InFlight;
+    using Exchanges = std::vector<std::unique_ptr<Exchange>>;
+    enum class WaitEnd { Answered, Cancelled, TimedOut };
+
+    void run(Exchanges &exchanges, const QString &waitText);
+    void send(Exchange &exchange, InFlight &flight);
+    WaitEnd wait(InFlight &flight, const QString &waitText);
+    void raiseFirstFailure(Exchanges &exchanges) const;
     std::optional<XmlaFault> outcome(Exchange &exchange) const;
+    XmlaFault statusFailure(int status, const QNetworkReply &reply) const;
+    XmlaFault networkFailure(const QNetworkReply &reply, const QStringList &sslErrors) const;
+    XmlaFault failure(qint32 code, const QString &description) const;
     XmlaFault scrubbed(const XmlaFault &failure) const;
     [[noreturn]] void raise(qint32 code, const QString &description) const;
 

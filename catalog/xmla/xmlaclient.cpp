@@ -1,0 +1,571 @@
+#include "xmlaclient.h"
+
+#include "xmlanamespaces.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QSslError>
+#include <QTimer>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+#include <functional>
+
+namespace mdx {
+
+namespace {
+
+// QTimer counts milliseconds in an int.
+constexpr int MaxTimeoutSeconds = 2'000'000;
+
+void writeList(QXmlStreamWriter &xml, const QString &outer, const QString &inner,
+               const XmlaParameters &items)
+{
+    xml.writeStartElement(outer);
+    xml.writeStartElement(inner);
+    for (const auto &[name, value] : items)
+        xml.writeTextElement(name, value);
+    xml.writeEndElement();
+    xml.writeEndElement();
+}
+
+QByteArray envelope(const std::function<void(QXmlStreamWriter &)> &body)
+{
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.writeStartDocument();
+    xml.writeNamespace(XmlaNamespace::Soap, QStringLiteral("soap"));
+    xml.writeStartElement(XmlaNamespace::Soap, QStringLiteral("Envelope"));
+    xml.writeStartElement(XmlaNamespace::Soap, QStringLiteral("Body"));
+    body(xml);
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return out;
+}
+
+QString megabytes(qint64 bytes)
+{
+    if (bytes >= 1024 * 1024)
+        return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
+    return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
+}
+
+QByteArray charsetOf(const QByteArray &contentType)
+{
+    for (const QByteArray &part : contentType.split(';')) {
+        const QByteArray p = part.trimmed();
+        if (p.toLower().startsWith("charset=")) {
+            QByteArray value = p.mid(8).trimmed();
+            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+                value = value.mid(1, value.size() - 2);
+            return value;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+// One request and its answer, read as it arrives.
+struct XmlaClient::Exchange
+{
+    // Why the client stopped the request before its answer was in.
+    enum class Abort { None, Cancelled, TimedOut, TooLarge, Unreadable, Sibling };
+
+    Exchange(XmlaResponseReader::Kind kind, QByteArray body, QByteArray action, qint64 limit)
+        : body(std::move(body))
+        , action(std::move(action))
+        , limit(limit)
+        , reader(kind)
+    {
+    }
+
+    // Slots run inside Qt's event loop: nothing may be thrown out of them.
+    template<typename Work> void inSlot(Work &&work)
+    {
+        try {
+            work();
+        } catch (...) {
+            stop(Abort::Unreadable);
+        }
+    }
+
+    void stop(Abort why)
+    {
+        if (abort == Abort::None)
+            abort = why;
+        if (reply)
+            reply->abort();
+    }
+
+    // A declared length over the limit stops the request before anything is read.
+    void metaDataChanged()
+    {
+        inSlot([&] {
+            reader.setHttpCharset(
+                charsetOf(reply->header(QNetworkRequest::ContentTypeHeader).toByteArray()));
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (length.isValid() && length.toLongLong() > limit)
+                stop(Abort::TooLarge);
+        });
+    }
+
+    void readyRead()
+    {
+        inSlot([&] {
+            const QByteArray chunk = reply->readAll();
+            if (reader.bytesRead() + chunk.size() > limit)
+                stop(Abort::TooLarge);
+            else
+                reader.addData(chunk);
+        });
+    }
+
+    void finished()
+    {
+        inSlot([&] {
+            done = true;
+            if (abort != Abort::None || !reply)
+                return;
+            const QByteArray rest = reply->readAll();
+            if (reader.bytesRead() + rest.size() > limit)
+                abort = Abort::TooLarge;
+            else
+                reader.addData(rest);
+        });
+    }
+
+    bool failed() const
+    {
+        return abort != Abort::None || reader.failed()
+            || (reply && reply->error() != QNetworkReply::NoError);
+    }
+
+    void finishReading()
+    {
+        if (!readerFinished) {
+            readerFinished = true;
+            reader.finish();
+        }
+    }
+
+    // No slot of the reply is running any more; delete it now rather than at some later turn
+    // of an event loop.
+    void release()
+    {
+        if (!reply)
+            return;
+        reply->disconnect();
+        if (!done)
+            reply->abort();
+        delete reply.data();
+    }
+
+    QByteArray body;
+    QByteArray action;
+    qint64 limit;
+    XmlaResponseReader reader;
+    QPointer<QNetworkReply> reply;
+    Abort abort = Abort::None;
+    bool done = false;
+    bool readerFinished = false;
+    QStringList sslErrors;
+};
+
+// The requests of one call while they are out: one failed answer stops the others, the wait
+// ends when every answer is in, and the replies go however the call ends.
+class XmlaClient::InFlight
+{
+public:
+    explicit InFlight(Exchanges &exchanges)
+        : mExchanges(exchanges)
+    {
+    }
+    ~InFlight()
+    {
+        for (const auto &exchange : mExchanges)
+            exchange->release();
+    }
+
+    void sent(Exchange &exchange)
+    {
+        ++mPending;
+        QObject::connect(exchange.reply, &QNetworkReply::finished, exchange.reply,
+                         [this, &exchange] { answered(exchange); });
+    }
+
+    void stopAll(Exchange::Abort why)
+    {
+        for (const auto &exchange : mExchanges) {
+            if (!exchange->done)
+                exchange->stop(why);
+        }
+    }
+
+    void exec(QEventLoop::ProcessEventsFlags flags)
+    {
+        if (mPending > 0)
+            mLoop.exec(flags);
+    }
+
+private:
+    void answered(Exchange &exchange)
+    {
+        exchange.finished();
+        if (exchange.failed())
+            stopAll(Exchange::Abort::Sibling);
+        if (--mPending == 0)
+            mLoop.quit();
+    }
+
+    Exchanges &mExchanges;
+    QEventLoop mLoop;
+    int mPending = 0;
+};
+
+XmlaClient::XmlaClient(XmlaSettings settings)
+    : mSettings(std::move(settings))
+{
+    const QUrl &url = mSettings.url;
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        || url.host().isEmpty()) {
+        raise(XmlaFailure::BadAddress,
+              QStringLiteral("The Data Source \"%1\" is not an http:// or https:// address.")
+                  .arg(withoutPassword(url.toDisplayString(QUrl::RemoveUserInfo))));
+    }
+    mRequestUrl = url.adjusted(QUrl::RemoveUserInfo);
+    mUser = mSettings.userId;
+    mPassword = mSettings.password;
+    if (mUser.isEmpty() && !url.userName().isEmpty()) {
+        mUser = url.userName();
+        mPassword = url.password();
+    }
+}
+
+XmlaClient::~XmlaClient() = default;
+
+QString XmlaClient::displayUrl() const
+{
+    return withoutPassword(mRequestUrl.toDisplayString());
+}
+
+QByteArray XmlaClient::discoverBody(const XmlaDiscover &request)
+{
+    return envelope([&](QXmlStreamWriter &xml) {
+        xml.writeStartElement(QStringLiteral("Discover"));
+        xml.writeDefaultNamespace(XmlaNamespace::Xmla);
+        xml.writeTextElement(QStringLiteral("RequestType"), request.requestType);
+        writeList(xml, QStringLiteral("Restrictions"), QStringLiteral("RestrictionList"),
+                  request.restrictions);
+        writeList(xml, QStringLiteral("Properties"), QStringLiteral("PropertyList"),
+                  request.properties);
+        xml.writeEndElement();
+    });
+}
+
+QByteArray XmlaClient::executeBody(const QString &statement, const XmlaParameters &properties)
+{
+    return envelope([&](QXmlStreamWriter &xml) {
+        xml.writeStartElement(QStringLiteral("Execute"));
+        xml.writeDefaultNamespace(XmlaNamespace::Xmla);
+        xml.writeStartElement(QStringLiteral("Command"));
+        xml.writeTextElement(QStringLiteral("Statement"), statement);
+        xml.writeEndElement();
+        writeList(xml, QStringLiteral("Properties"), QStringLiteral("PropertyList"), properties);
+        xml.writeEndElement();
+    });
+}
+
+QList<XmlaRowset> XmlaClient::discover(const QList<XmlaDiscover> &requests, const QString &waitText)
+{
+    Exchanges exchanges;
+    for (const XmlaDiscover &request : requests)
+        exchanges.push_back(std::make_unique<Exchange>(
+            XmlaResponseReader::Kind::Discover, discoverBody(request),
+            QByteArrayLiteral("\"urn:schemas-microsoft-com:xml-analysis:Discover\""),
+            mSettings.responseLimit));
+    run(exchanges, waitText);
+    QList<XmlaRowset> answers;
+    for (const auto &exchange : exchanges)
+        answers.append(exchange->reader.rowset());
+    return answers;
+}
+
+XmlaRowset XmlaClient::discover(const XmlaDiscover &request, const QString &waitText)
+{
+    return discover(QList<XmlaDiscover> { request }, waitText).constFirst();
+}
+
+XmlaExecuteResult XmlaClient::execute(const QString &statement, const XmlaParameters &properties,
+                                      const QString &waitText)
+{
+    Exchanges exchanges;
+    exchanges.push_back(std::make_unique<Exchange>(
+        XmlaResponseReader::Kind::Execute, executeBody(statement, properties),
+        QByteArrayLiteral("\"urn:schemas-microsoft-com:xml-analysis:Execute\""),
+        mSettings.responseLimit));
+    run(exchanges, waitText);
+    return exchanges.front()->reader.executeResult();
+}
+
+// Sends every request, waits for all answers, and throws the first failure.
+void XmlaClient::run(Exchanges &exchanges, const QString &waitText)
+{
+    if (!QCoreApplication::instance())
+        raise(XmlaFailure::NoEventLoop,
+              QStringLiteral("Talking to a server needs a running application object."));
+    if (mBusy)
+        raise(XmlaFailure::Busy,
+              QStringLiteral("The previous request to the server has not ended yet."));
+    mBusy = true;
+    const auto notBusy = qScopeGuard([this] { mBusy = false; });
+    if (!mManager)
+        mManager = std::make_unique<QNetworkAccessManager>();
+
+    InFlight flight(exchanges);
+    for (const auto &exchange : exchanges)
+        send(*exchange, flight);
+    switch (wait(flight, waitText)) {
+    case WaitEnd::Cancelled:
+        raise(CatalogFailure::Cancelled, QStringLiteral("The request was cancelled by the user."));
+    case WaitEnd::TimedOut:
+        raise(XmlaFailure::TimedOut,
+              QStringLiteral("The server at %1 did not answer within %2 seconds "
+                             "(Connect Timeout).")
+                  .arg(displayUrl(), QString::number(mSettings.timeoutSeconds)));
+    case WaitEnd::Answered:
+        raiseFirstFailure(exchanges);
+    }
+}
+
+void XmlaClient::send(Exchange &exchange, InFlight &flight)
+{
+    QNetworkRequest request(mRequestUrl);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("text/xml; charset=utf-8"));
+    request.setRawHeader("SOAPAction", exchange.action);
+    request.setRawHeader("Accept", "text/xml, application/xml, application/soap+xml");
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("MdxWizard"));
+    if (!mUser.isEmpty() || !mPassword.isEmpty())
+        request.setRawHeader("Authorization",
+                             "Basic " + (mUser + u':' + mPassword).toUtf8().toBase64());
+    // A redirect would carry the credentials elsewhere and turn POST into GET.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+
+    exchange.reply = mManager->post(request, exchange.body);
+    ++mRequestCount;
+    QNetworkReply *reply = exchange.reply;
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
+                     [&exchange] { exchange.metaDataChanged(); });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [&exchange] { exchange.readyRead(); });
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply,
+                     [&exchange](const QList<QSslError> &errors) {
+                         // Never ignored: the handshake fails and the reply reports it.
+                         for (const QSslError &error : errors)
+                             exchange.sslErrors.append(error.errorString());
+                     });
+    flight.sent(exchange);
+}
+
+// Waits in a local event loop until every answer is in, the time is up or the user cancels.
+XmlaClient::WaitEnd XmlaClient::wait(InFlight &flight, const QString &waitText)
+{
+    WaitEnd end = WaitEnd::Answered;
+    // The indicator may call cancel late; it then finds nothing to do.
+    auto cancel = std::make_shared<std::function<void()>>([&] {
+        end = WaitEnd::Cancelled;
+        flight.stopAll(Exchange::Abort::Cancelled);
+    });
+    WaitIndicator *indicator = mSettings.waitIndicator.get();
+    bool begun = false;
+    const auto endWait = qScopeGuard([&] {
+        *cancel = nullptr;
+        try {
+            if (begun)
+                indicator->end();
+        } catch (...) {
+            // the wait is over either way; nothing to report it to
+        }
+    });
+
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, [&] {
+        if (end == WaitEnd::Answered)
+            end = WaitEnd::TimedOut;
+        flight.stopAll(Exchange::Abort::TimedOut);
+    });
+    if (mSettings.timeoutSeconds > 0)
+        deadline.start(std::min(mSettings.timeoutSeconds, MaxTimeoutSeconds) * 1000);
+    if (indicator) {
+        indicator->begin(waitText, [cancel] {
+            if (*cancel)
+                (*cancel)();
+        });
+        begun = true;
+    }
+    flight.exec(indicator ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    return end;
+}
+
+// The first request that failed for its own reason speaks for all; one stopped because
+// another failed speaks only when none did.
+void XmlaClient::raiseFirstFailure(Exchanges &exchanges) const
+{
+    std::optional<XmlaFault> firstStopped;
+    for (const auto &exchange : exchanges) {
+        std::optional<XmlaFault> failure = outcome(*exchange);
+        if (!failure)
+            continue;
+        if (exchange->abort != Exchange::Abort::Sibling)
+            throw scrubbed(*failure);
+        if (!firstStopped)
+            firstStopped = failure;
+    }
+    if (firstStopped)
+        throw scrubbed(*firstStopped);
+}
+
+std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
+{
+    switch (exchange.abort) {
+    case Exchange::Abort::TooLarge:
+        return failure(XmlaFailure::TooLarge,
+                       QStringLiteral("The server's answer is larger than %1, far more than the "
+                                      "metadata of a catalog should be; reading stopped there.")
+                           .arg(megabytes(mSettings.responseLimit)));
+    case Exchange::Abort::Unreadable:
+        return failure(XmlaFailure::NotXml,
+                       QStringLiteral("The server's answer could not be read."));
+    case Exchange::Abort::Sibling:
+        return failure(XmlaFailure::Network, QStringLiteral("The request was stopped."));
+    default:
+        break;
+    }
+    const QNetworkReply *reply = exchange.reply;
+    if (!reply)
+        return failure(XmlaFailure::Network, QStringLiteral("The request could not be sent."));
+    exchange.finishReading();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 0)
+        return networkFailure(*reply, exchange.sslErrors);
+    // Servers send faults with 500 as SOAP wants, or with 200; either way the fault explains
+    // more than the status. Any other body under an error status explains less.
+    if (exchange.reader.isServerFault() || (status >= 200 && status < 300))
+        return exchange.reader.failure();
+    return statusFailure(status, *reply);
+}
+
+XmlaFault XmlaClient::statusFailure(int status, const QNetworkReply &reply) const
+{
+    const QString url = displayUrl();
+    const QString reason = reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    if (status >= 300 && status < 400) {
+        const QUrl location = reply.header(QNetworkRequest::LocationHeader).toUrl();
+        return failure(XmlaFailure::Redirected,
+                       QStringLiteral("The server at %1 redirects to %2 (HTTP %3); use that "
+                                      "address as the Data Source.")
+                           .arg(url,
+                                withoutPassword(mRequestUrl.resolved(location).toDisplayString(
+                                    QUrl::RemoveUserInfo)),
+                                QString::number(status)));
+    }
+    switch (status) {
+    case 401:
+        if (mUser.isEmpty() && mPassword.isEmpty())
+            return failure(XmlaFailure::NotAuthorized,
+                           QStringLiteral("The server at %1 wants a user name and password "
+                                          "(HTTP 401); give them as User ID and Password in "
+                                          "the connection string.")
+                               .arg(url));
+        return failure(XmlaFailure::NotAuthorized,
+                       QStringLiteral("The server at %1 did not accept the user name \"%2\" "
+                                      "with the password given (HTTP 401).")
+                           .arg(url, mUser));
+    case 403:
+        return failure(XmlaFailure::Forbidden,
+                       QStringLiteral("The server at %1 refused access (HTTP 403 %2).")
+                           .arg(url, reason.isEmpty() ? QStringLiteral("Forbidden") : reason));
+    case 404:
+        return failure(XmlaFailure::NotFound,
+                       QStringLiteral("There is no XML for Analysis service at %1 (HTTP 404 "
+                                      "Not Found); check the Data Source address.")
+                           .arg(url));
+    default:
+        return failure(XmlaFailure::HttpStatus,
+                       QStringLiteral("The server at %1 answered HTTP %2 instead of a result.")
+                           .arg(url, (QString::number(status) + u' ' + reason).trimmed()));
+    }
+}
+
+XmlaFault XmlaClient::networkFailure(const QNetworkReply &reply, const QStringList &sslErrors) const
+{
+    const QString url = displayUrl();
+    const QString host = mRequestUrl.host();
+    const QString untrusted = QStringLiteral("the server's certificate could not be trusted (%1).")
+                                  .arg(sslErrors.join(QStringLiteral("; ")));
+    switch (reply.error()) {
+    case QNetworkReply::NoError:
+        return failure(XmlaFailure::Network,
+                       QStringLiteral("The server at %1 sent no HTTP answer.").arg(url));
+    case QNetworkReply::ConnectionRefusedError:
+        return failure(
+            XmlaFailure::ConnectionRefused,
+            QStringLiteral("Nothing answers at %1, port %2 (connection refused). Is the server "
+                           "running, and is the port right?")
+                .arg(host,
+                     QString::number(
+                         mRequestUrl.port(mRequestUrl.scheme().toLower() == u"https" ? 443 : 80))));
+    case QNetworkReply::HostNotFoundError:
+        return failure(XmlaFailure::HostNotFound,
+                       QStringLiteral("The host \"%1\" is unknown.").arg(host));
+    case QNetworkReply::TimeoutError:
+        return failure(XmlaFailure::TimedOut,
+                       QStringLiteral("The connection to %1 timed out.").arg(url));
+    case QNetworkReply::SslHandshakeFailedError:
+        return failure(XmlaFailure::Certificate,
+                       QStringLiteral("The secure connection to %1 failed: %2")
+                           .arg(host, sslErrors.isEmpty() ? reply.errorString() : untrusted));
+    case QNetworkReply::RemoteHostClosedError:
+        return failure(
+            XmlaFailure::Network,
+            QStringLiteral("The server at %1 closed the connection without answering.").arg(url));
+    default:
+        if (!sslErrors.isEmpty())
+            return failure(
+                XmlaFailure::Certificate,
+                QStringLiteral("The secure connection to %1 failed: %2").arg(host, untrusted));
+        return failure(
+            XmlaFailure::Network,
+            QStringLiteral("The request to %1 failed: %2").arg(url, reply.errorString()));
+    }
+}
+
+XmlaFault XmlaClient::failure(qint32 code, const QString &description) const
+{
+    return XmlaFault(code, description, XmlaSource, QString(), QString());
+}
+
+// A server's fault or the network stack's words may quote the request or its address: the
+// password is hidden there by the rule of every other quoted text.
+XmlaFault XmlaClient::scrubbed(const XmlaFault &failure) const
+{
+    return XmlaFault(failure.code(), withoutPassword(failure.description()),
+                     withoutPassword(failure.source()), failure.faultCode(), failure.errorCode());
+}
+
+void XmlaClient::raise(qint32 code, const QString &description) const
+{
+    throw scrubbed(failure(code, description));
+}
+
+} // namespace mdx
