@@ -24,9 +24,10 @@ public:
     void open(const QString &connectionString, const QString &userId = {},
               const QString &password = {}, int options = -1);
     bool isOpen() const;
-    // Shows every wait of the source opened next, and may cancel it; set before open(). None
+    // Shows every wait of the source, and may cancel it; also for a source already open. None
     // (the default): user input is held back until a wait ends.
     void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator);
+    bool hasWaitIndicator() const;
 
     // The open source; throws when the connection is closed.
     std::shared_ptr<DataSource> dataSource() const;

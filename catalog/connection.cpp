@@ -116,6 +116,13 @@ void Connection::open(const QString &connectionString, const QString &userId,
 void Connection::setWaitIndicator(std::shared_ptr<WaitIndicator> indicator)
 {
     d->waitIndicator = std::move(indicator);
+    if (d->source)
+        d->source->setWaitIndicator(d->waitIndicator);
+}
+
+bool Connection::hasWaitIndicator() const
+{
+    return d->waitIndicator != nullptr;
 }
 
 bool Connection::isOpen() const

@@ -7,6 +7,8 @@
 
 namespace mdx {
 
+class WaitIndicator;
+
 // Plain metadata as a data source delivers it. The object model (catalog.h) wraps these.
 struct MemberInfo
 {
@@ -59,6 +61,8 @@ public:
     virtual std::shared_ptr<const CubeSchema> cubeSchema(int cubeIndex) = 0;
     // Requests sent to a server so far (0 for sources that send none); for measuring.
     virtual int requestCount() const { return 0; }
+    // Only a source that waits for a server shows its waits.
+    virtual void setWaitIndicator(std::shared_ptr<WaitIndicator>) { }
 };
 
 } // namespace mdx

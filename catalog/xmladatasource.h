@@ -29,6 +29,10 @@ public:
     QList<CubeInfo> cubes() override;
     std::shared_ptr<const CubeSchema> cubeSchema(int cubeIndex) override;
     int requestCount() const override { return mClient.requestCount(); }
+    void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator) override
+    {
+        mClient.setWaitIndicator(std::move(indicator));
+    }
 
     // Runs a statement against the catalog; the server's failure is thrown as it came.
     XmlaExecuteResult execute(const QString &statement);

@@ -339,7 +339,10 @@ void MdxForm::connectToDataSource()
 
 void MdxForm::showCubes(const Connection &connection)
 {
-    const Connection held = connection;
+    Connection held = connection;
+    // A host's own connection shows its waits in this window unless it brought its own.
+    if (!held.hasWaitIndicator())
+        held.setWaitIndicator(mWaitIndicator);
     mCursor101 = loadCursor(101, 16, 8);
     mCursor102 = loadCursor(102, 0, 0);
     mConnection = held;

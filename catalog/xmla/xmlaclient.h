@@ -65,6 +65,10 @@ public:
     // The address for messages: without user name and password.
     QString displayUrl() const;
     const XmlaSettings &settings() const { return mSettings; }
+    void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator)
+    {
+        mSettings.waitIndicator = std::move(indicator);
+    }
 
     // Builders of the request bodies; public for tests.
     static QByteArray discoverBody(const XmlaDiscover &request);
