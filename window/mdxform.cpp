@@ -1,6 +1,6 @@
 #include "mdxform.h"
 
-#include "cubeloader.h"
+#include "schemafill.h"
 #include "modelviews.h"
 #include "prompter.h"
 #include "waitdialog.h"
@@ -638,7 +638,6 @@ void MdxForm::toggleMeasure(int position)
 {
     if (position < 0)
         return;
-    mMeasuresModel.setListIndex(position);
     mMeasuresModel.setTicked(position, !mMeasuresModel.isTicked(position));
     applyMeasuresRule(position);
     buildMdx();

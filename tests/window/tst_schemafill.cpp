@@ -1,65 +1,48 @@
-// Loading a cube definition into the schema tree and the measure list, without a window.
+// Filling the schema tree and the measure list from a cube definition, without a window.
 // Failures half way are tested through the window, on schema files.
 #include "catalog/catalog.h"
 #include "model/layouttree.h"
 #include "model/mdxstatement.h"
 #include "model/measurelist.h"
 #include "model/placement.h"
-#include "window/cubeloader.h"
+#include "window/schemafill.h"
+
+#include "../catalog/fakedatasource.h"
 
 #include <QTest>
 
 using namespace mdx;
+using test::dimension;
 
 namespace {
 
-struct OneCube : DataSource
+CubeDef cubeOf(QList<DimensionInfo> dimensions)
 {
-    std::shared_ptr<CubeSchema> schema = std::make_shared<CubeSchema>();
-    QString catalogName() const override { return QStringLiteral("Test"); }
-    QList<CubeInfo> cubes() override { return { { QStringLiteral("Cube"), QString() } }; }
-    std::shared_ptr<const CubeSchema> cubeSchema(int) override { return schema; }
-};
-
-// A dimension with one hierarchy per list of "level" or "level:member,member" texts.
-DimensionInfo dimension(const QString &name, const QList<QStringList> &hierarchies,
-                        const QString &uniqueName = {})
-{
-    DimensionInfo info { name, uniqueName.isEmpty() ? '[' + name + ']' : uniqueName, {} };
-    for (const QStringList &levels : hierarchies) {
-        info.hierarchies.append({ name, info.uniqueName, {} });
-        for (const QString &level : levels) {
-            const QString levelName = level.section(':', 0, 0);
-            LevelInfo levelInfo { levelName, '[' + name + "].[" + levelName + ']', {} };
-            for (const QString &member : level.section(':', 1).split(',', Qt::SkipEmptyParts))
-                levelInfo.members.append({ member });
-            info.hierarchies.back().levels.append(levelInfo);
-        }
-    }
-    return info;
+    auto source = std::make_shared<test::FakeDataSource>();
+    source->cubeList = { { QStringLiteral("Cube"), QString() } };
+    source->schemas = { std::make_shared<CubeSchema>(CubeSchema { std::move(dimensions) }) };
+    return CubeDef(source, 0, source->cubeList.first());
 }
 
 } // namespace
 
-class TestCubeLoader : public QObject
+class TestSchemaFill : public QObject
 {
     Q_OBJECT
 private slots:
     void fillsSchemaAndMeasures()
     {
-        auto source = std::make_shared<OneCube>();
-        source->schema->dimensions = {
-            dimension("Store", { { "Country", "City" } }),
-            dimension("Measures", { { "Level:Units,Units,Cost", "Deeper:Hidden" } }),
-            dimension("Time", { { "Year", "Month" }, { "Week" } }),
-            // Only the exact name marks the measures; the unique name does not.
-            dimension("measures", { { "Kind" } }),
-            dimension("Facts", { { "Fact" } }, "[Measures]"),
-        };
+        DimensionInfo facts = dimension("Facts", { { "Fact" } });
+        facts.uniqueName = "[Measures]"; // only the exact name marks the measures
         LayoutTree schema;
         schema.add("[Old]", "Old")->setSelected(true); // a previous cube's, to be replaced
         MeasureList measures;
-        fillSchema(CubeDef(source, 0, { "Cube", "" }), schema, measures);
+        fillSchema(
+            cubeOf({ dimension("Store", { { "Country", "City" } }),
+                     dimension("Measures", { { "Level:Units,Units,Cost", "Deeper:Hidden" } }),
+                     dimension("Time", { { "Year", "Month" }, { "Week" } }),
+                     dimension("measures", { { "Kind" } }), facts }),
+            schema, measures);
 
         QStringList nodes;
         for (const Node *node : schema)
@@ -76,19 +59,16 @@ private slots:
         for (int i = 0; i < measures.count(); ++i)
             entries << measures.text(i) + (measures.isTicked(i) ? "+" : "-");
         QCOMPARE(entries, QStringList({ "Units+", "Units+", "Cost+" }));
-        QCOMPARE(measures.listIndex(), -1);
     }
 
     // A server may send a hierarchy without level rows: its dimension comes without levels,
     // moves as any other and stands for all its members.
     void dimensionWithoutLevels()
     {
-        auto source = std::make_shared<OneCube>();
-        source->schema->dimensions
-            = { dimension("Measures", { { "M:Units" } }), dimension("Flat", { {} }) };
         LayoutTree schema, axis, empty;
         MeasureList measures;
-        fillSchema(CubeDef(source, 0, { "Cube", "" }), schema, measures);
+        fillSchema(cubeOf({ dimension("Measures", { { "M:Units" } }), dimension("Flat", { {} }) }),
+                   schema, measures);
         QCOMPARE(placeDroppedNode(schema, axis), Placement::Moved);
         QCOMPARE(axis.count(), 1);
         QCOMPARE(composeMdx(axis, empty, empty, measures, "Cube"),
@@ -97,5 +77,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCubeLoader)
-#include "tst_cubeloader.moc"
+QTEST_MAIN(TestSchemaFill)
+#include "tst_schemafill.moc"
