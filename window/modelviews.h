@@ -53,7 +53,6 @@ private:
     void itemAdded(int position) override;
     void itemTickChanged(int position) override;
     void listCleared() override;
-    void currentChanged(int position) override;
 
     MeasureList &mModel;
     QListWidget &mWidget;
