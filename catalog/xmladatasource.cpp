@@ -1,6 +1,7 @@
 #include "xmladatasource.h"
 
 #include "connectionstring.h"
+#include "failurecodes.h"
 
 #include <algorithm>
 #include <climits>
@@ -168,7 +169,7 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
         return cached;
     const QList<CubeInfo> list = cubes();
     if (cubeIndex < 0 || cubeIndex >= list.size())
-        fail(XmlaFailure::BadValue,
+        fail(CatalogFailure::ItemOutOfRange,
              QStringLiteral("There is no cube at position %1; the catalog has %2.")
                  .arg(cubeIndex)
                  .arg(list.size()));
