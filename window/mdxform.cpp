@@ -1,8 +1,8 @@
 #include "mdxform.h"
 
-#include "schemafill.h"
 #include "modelviews.h"
 #include "prompter.h"
+#include "schemafill.h"
 #include "waitdialog.h"
 
 #include "catalog/xmlareader.h"
