@@ -1,4 +1,4 @@
-#include "catalog.h"
+#include "connection.h"
 #include "connectionstring.h"
 #include "opendatasource.h"
 #include "schemadatasource.h"
@@ -96,7 +96,7 @@ Connection Connection::fromDataSource(std::shared_ptr<DataSource> source)
 void Connection::open(const QString &connectionString, const QString &userId,
                       const QString &password, int options)
 {
-    Q_UNUSED(options); // opening is always synchronous
+    Q_UNUSED(options); // kept for the OLE DB signature; opening is always synchronous
     if (d->source)
         throwConnection(CatalogFailure::AlreadyOpen,
                         QStringLiteral("The connection is already open."));

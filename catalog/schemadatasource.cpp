@@ -385,14 +385,6 @@ QList<Sample> readSamples()
 
 } // namespace
 
-QStringList sampleCatalogNames()
-{
-    QStringList names;
-    for (const Sample &sample : readSamples())
-        names.append(sample.document.name);
-    return names;
-}
-
 std::shared_ptr<DataSource> openSampleCatalog(const QString &initialCatalog)
 {
     QList<Sample> samples = readSamples();

@@ -59,7 +59,4 @@ std::shared_ptr<DataSource> openSchemaFile(const QString &path, const QString &i
 // (ignoring case), or the first when it is empty.
 std::shared_ptr<DataSource> openSampleCatalog(const QString &initialCatalog);
 
-// The names of the sample catalogs, in the order "local" offers them.
-QStringList sampleCatalogNames();
-
 } // namespace mdx

@@ -1,6 +1,7 @@
 #include "xmladatasource.h"
 
 #include "connectionstring.h"
+#include "common/failurecodes.h"
 
 #include <algorithm>
 #include <climits>

@@ -51,13 +51,6 @@ QString crossjoin(const QStringList &sets)
 
 } // namespace
 
-QString measureIdentifier(const QString &name)
-{
-    QString identifier = QStringLiteral("[Measures].");
-    appendBracketed(identifier, name);
-    return identifier;
-}
-
 QString cubeIdentifier(const QString &cube)
 {
     if (cube.isEmpty() || isPlainIdentifier(cube))

@@ -8,8 +8,6 @@ class LayoutTree;
 class MeasureList;
 class Node;
 
-// "[Measures].[name]" with every "]" in the name doubled, as MDX identifiers require.
-QString measureIdentifier(const QString &name);
 // The cube text as it goes after "from": unchanged when empty or a plain identifier
 // (letters, digits, underscore, not starting with a digit), else bracketed with "]" doubled.
 QString cubeIdentifier(const QString &cube);

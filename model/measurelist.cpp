@@ -57,20 +57,8 @@ void MeasureList::clear()
 {
     mEntries.clear();
     mNewIndex = -1;
-    mListIndex = -1;
     if (mObserver)
         mObserver->listCleared();
-}
-
-void MeasureList::setListIndex(int position)
-{
-    if (position != -1)
-        checkPosition(position);
-    if (mListIndex == position)
-        return;
-    mListIndex = position;
-    if (mObserver)
-        mObserver->currentChanged(position);
 }
 
 } // namespace mdx

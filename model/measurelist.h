@@ -14,7 +14,6 @@ public:
     virtual void itemAdded(int position) = 0;
     virtual void itemTickChanged(int position) = 0;
     virtual void listCleared() = 0;
-    virtual void currentChanged(int position) = 0;
 };
 
 // The measures of the current cube at positions 0..count()-1, each ticked or not.
@@ -35,10 +34,6 @@ public:
     int newIndex() const { return mNewIndex; }
     void clear();
 
-    // The current entry, or -1 for none; it plays no part in the statement.
-    int listIndex() const { return mListIndex; }
-    void setListIndex(int position);
-
     void setObserver(MeasureListObserver *observer) { mObserver = observer; }
 
 private:
@@ -51,7 +46,6 @@ private:
 
     std::vector<Entry> mEntries;
     int mNewIndex = -1;
-    int mListIndex = -1;
     MeasureListObserver *mObserver = nullptr;
 };
 

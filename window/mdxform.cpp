@@ -1,8 +1,8 @@
 #include "mdxform.h"
 
-#include "cubeloader.h"
 #include "modelviews.h"
 #include "prompter.h"
+#include "schemafill.h"
 #include "waitdialog.h"
 
 #include "common/failure.h"
@@ -640,7 +640,6 @@ void MdxForm::toggleMeasure(int position)
 {
     if (position < 0)
         return;
-    mMeasuresModel.setListIndex(position);
     mMeasuresModel.setTicked(position, !mMeasuresModel.isTicked(position));
     applyMeasuresRule(position);
     buildMdx();

@@ -146,10 +146,4 @@ void MeasuresView::listCleared()
     mWidget.clear();
 }
 
-void MeasuresView::currentChanged(int position)
-{
-    const QSignalBlocker blocker(mWidget);
-    mWidget.setCurrentRow(position);
-}
-
 } // namespace mdx

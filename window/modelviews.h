@@ -23,7 +23,6 @@ public:
     ~TreeView() override;
 
     LayoutTree &model() const { return mModel; }
-    QTreeWidget &widget() const { return mWidget; }
     // The node an item shows, or nullptr.
     Node *nodeOf(const QTreeWidgetItem *item) const;
 
@@ -53,7 +52,6 @@ private:
     void itemAdded(int position) override;
     void itemTickChanged(int position) override;
     void listCleared() override;
-    void currentChanged(int position) override;
 
     MeasureList &mModel;
     QListWidget &mWidget;

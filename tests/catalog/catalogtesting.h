@@ -4,6 +4,7 @@
 #include "common/failure.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTest>
 
 #include <optional>
@@ -50,6 +51,30 @@ inline QString mismatch(const std::optional<Failure> &failure, qint32 code, cons
 inline QString schemaPath(const QString &fileName)
 {
     return QStringLiteral(MDX_TEST_DATA_DIR "/schemas/") + fileName;
+}
+
+// One line per hierarchy: "[Dimension] [Hierarchy]: Level; Level = member, member"; a
+// dimension without hierarchies reads "[Dimension] -".
+inline QStringList outline(const CubeSchema &schema)
+{
+    QStringList lines;
+    for (const DimensionInfo &d : schema.dimensions) {
+        if (d.hierarchies.isEmpty())
+            lines << d.uniqueName + QStringLiteral(" -");
+        for (const HierarchyInfo &h : d.hierarchies) {
+            QStringList levels;
+            for (const LevelInfo &l : h.levels) {
+                QStringList members;
+                for (const MemberInfo &m : l.members)
+                    members << m.name;
+                levels << l.name
+                        + (members.isEmpty() ? QString()
+                                             : QStringLiteral(" = ") + members.join(u", "));
+            }
+            lines << d.uniqueName + u' ' + h.uniqueName + QStringLiteral(": ") + levels.join(u"; ");
+        }
+    }
+    return lines;
 }
 
 } // namespace mdx::test

@@ -1,5 +1,5 @@
-// Catalogs read from schema files and from the sample carried inside the program: what they
-// hold, in which order, and every way a file, a cube or a connection string can be wrong.
+// Catalogs read from schema files: what they hold, and every way a file, a cube or a
+// connection string can be wrong. What every source promises: the contract test.
 #include "catalog/catalog.h"
 #include "catalog/schemadatasource.h"
 #include "catalogtesting.h"
@@ -7,8 +7,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -29,50 +27,23 @@ QString fileString(QString path)
     return QStringLiteral("data source='") + path.replace(u'\'', QStringLiteral("''")) + u'\'';
 }
 
-CubeDefs cubesOf(const QString &connectionString)
+std::shared_ptr<DataSource> openSource(const QString &connectionString)
 {
     Connection connection;
     connection.open(connectionString);
-    Catalog catalog;
-    catalog.setActiveConnection(connection);
-    return catalog.cubeDefs();
+    return connection.dataSource();
 }
 
-CubeDef cubeNamed(const CubeDefs &cubes, const QString &name)
+// Opens the file, then reads every cube: a fault inside a cube shows only then.
+std::optional<Failure> readFailure(const QString &connectionString)
 {
-    for (const CubeDef &cube : cubes) {
-        if (cube.name() == name)
-            return cube;
-    }
-    qFatal("no cube %s", qPrintable(name));
-}
-
-// One line per dimension: "[Name]: level, level" over its first hierarchy, then " | Other
-// hierarchy: level, level" for each further one; the measures dimension adds " = measure,
-// measure"; levels and hierarchies by unique name.
-QStringList outline(const CubeDef &cube)
-{
-    const auto name = [](const auto &object) { return object.uniqueName(); };
-    QStringList lines;
-    for (const Dimension &dimension : cube.dimensions()) {
-        const Collection<Hierarchy> hierarchies = dimension.hierarchies();
-        QString line = name(dimension) + u':';
-        QStringList members;
-        for (int h = 0; h < hierarchies.count(); ++h) {
-            QStringList levels;
-            for (const Level &level : hierarchies.item(h).levels()) {
-                levels << name(level);
-                for (const Member &member : level.members())
-                    members << member.name();
-            }
-            if (h > 0)
-                line += QStringLiteral(" | ") + name(hierarchies.item(h)) + u':';
-            line += u' ' + levels.join(u", ");
-        }
-        lines << line
-                + (members.isEmpty() ? QString() : QStringLiteral(" = ") + members.join(u", "));
-    }
-    return lines;
+    if (auto failure = test::openFailure(connectionString))
+        return failure;
+    return failureOf([&] {
+        const auto source = openSource(connectionString);
+        for (int i = 0; i < source->cubes().size(); ++i)
+            source->cubeSchema(i);
+    });
 }
 
 } // namespace
@@ -85,35 +56,18 @@ private slots:
     void initTestCase()
     {
         QVERIFY(mDir.isValid());
-        QVERIFY(QFile::copy(schemaPath(QStringLiteral("shapes.xml")), path("shapes copy.xml")));
+        QVERIFY(QFile::copy(schemaPath("shapes.xml"), path("shapes copy.xml")));
         // Too large: refused by its size, without reading it (the file is sparse).
-        QFile huge(path("huge.xml"));
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write("<Schema name=\"Huge\">") > 0);
-        QVERIFY(huge.resize(MaxSchemaFileSize + 1));
-        huge.close();
+        QVERIFY(QFile(write("huge.xml", "<Schema name=\"Huge\">")).resize(MaxSchemaFileSize + 1));
         // Deep nesting of elements the catalog skips.
-        QFile deep(path("deep.xml"));
-        QVERIFY(deep.open(QIODevice::WriteOnly));
-        deep.write("<Schema name=\"Deep\">" + QByteArray("<Role>").repeated(20000)
-                   + QByteArray("</Role>").repeated(20000)
-                   + "<Cube name=\"After\"><Measure name=\"M\"/></Cube></Schema>");
-        deep.close();
+        write("deep.xml",
+              "<Schema name=\"Deep\">" + QByteArray("<Role>").repeated(20000)
+                  + QByteArray("</Role>").repeated(20000)
+                  + "<Cube name=\"After\"><Measure name=\"M\"/></Cube></Schema>");
         // A pipe nobody writes to would block a reader for ever.
         QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.xml")).constData(), 0600), 0);
-        QVERIFY(QFile::copy(schemaPath(QStringLiteral("shapes.xml")), path("locked.xml")));
+        QVERIFY(QFile::copy(schemaPath("shapes.xml"), path("locked.xml")));
         QVERIFY(QFile::setPermissions(path("locked.xml"), QFileDevice::Permissions()));
-    }
-
-    // Listed by name, letter case aside, as servers list them; a disabled cube is left out.
-    void cubeList()
-    {
-        QStringList listed;
-        for (const CubeDef &cube : cubesOf(fileString(schemaPath("shapes.xml"))))
-            listed << cube.name() + u'|' + cube.description();
-        QCOMPARE(listed,
-                 (QStringList { "budget lines|", "Combined|Sales and inventory", "Counts Only|",
-                                "Inventory|Stock on hand", "Loose Ends|",
-                                "Sales|Sales by store and week" }));
     }
 
     void opens_data()
@@ -121,18 +75,16 @@ private slots:
         QTest::addColumn<QString>("connectionString");
         QTest::addColumn<QString>("catalog");
         QTest::addColumn<int>("cubes");
-
-        const auto row
-            = [](const char *name, const QString &string, const char *catalog, int cubes) {
-                  QTest::newRow(name) << string << QString::fromUtf8(catalog) << cubes;
-              };
-        const QString shapesUrl = QUrl::fromLocalFile(path("shapes copy.xml")).toString();
-        row("the file's catalog named in another case",
-            fileString(path("shapes copy.xml")) + ";initial catalog=SHAPES", "Shapes", 6);
-        row("file: URL", "data source=\"" + shapesUrl + '"', "Shapes", 6);
-        row("relative path", "data source=shapes copy.xml", "Shapes", 6);
-        row("no cubes", fileString(schemaPath("nocubes.xml")), "No Cubes", 0);
-        row("deep nesting", fileString(path("deep.xml")), "Deep", 1);
+        const QString copy = path("shapes copy.xml");
+        QTest::newRow("catalog named in another case")
+            << fileString(copy) + ";initial catalog=SHAPES"
+            << "Shapes" << 6;
+        QTest::newRow("file: URL")
+            << "data source=\"" + QUrl::fromLocalFile(copy).toString() + '"' << "Shapes" << 6;
+        QTest::newRow("relative path") << "data source=shapes copy.xml"
+                                       << "Shapes" << 6;
+        QTest::newRow("no cubes") << fileString(schemaPath("nocubes.xml")) << "No Cubes" << 0;
+        QTest::newRow("deep nesting") << fileString(path("deep.xml")) << "Deep" << 1;
     }
 
     void opens()
@@ -140,62 +92,97 @@ private slots:
         QFETCH(QString, connectionString);
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(mDir.path()));
-        Connection connection;
-        const auto failure = failureOf([&] { connection.open(connectionString); });
+        std::shared_ptr<DataSource> source;
+        const auto failure = failureOf([&] { source = openSource(connectionString); });
         QVERIFY(QDir::setCurrent(previous));
         QVERIFY2(!failure, failure ? qPrintable(failure->description()) : "");
-        QTEST(connection.dataSource()->catalogName(), "catalog");
-        Catalog catalog;
-        catalog.setActiveConnection(connection);
-        QTEST(catalog.cubeDefs().count(), "cubes");
+        QTEST(source->catalogName(), "catalog");
+        QTEST(int(source->cubes().size()), "cubes");
     }
 
     // Private and shared dimensions, odd names, a second hierarchy, calculated measures (the
-    // other shapes the integration test compares with the server's reading).
-    void outlineOfACube()
+    // other shapes the integration test compares with the server's reading); descriptions
+    // from the attribute or an annotation.
+    void shapesOfCubes()
     {
-        const CubeDefs cubes = cubesOf(fileString(schemaPath(QStringLiteral("shapes.xml"))));
-        QCOMPARE(
-            outline(cubeNamed(cubes, QStringLiteral("Sales"))),
-            (QStringList {
-                "[Measures]: [Measures].[MeasuresLevel] = Unit Sales, Sales [Net], Store Cost, "
-                "Profit, Margin",
-                "[Store]: [Store].[(All)], [Store].[Store Country], [Store].[Store City]",
-                "[measures]: [measures].[(All)], [measures].[Kind]",
-                "[Time]: [Time].[Year], [Time].[Quarter] | [Time.Weekly]: "
-                "[Time.Weekly].[All Weeks], [Time.Weekly].[Year], [Time.Weekly].[Week]",
-                "[Size [sqft]]]: [Size [sqft]]].[Every Size], [Size [sqft]]].[Band [m2]]]" }));
+        const auto source = openSource(fileString(schemaPath("shapes.xml")));
+        QCOMPARE(source->cubes().at(3).description + u'|' + source->cubes().at(5).description,
+                 u"Stock on hand|Sales by store and week");
+        QCOMPARE(test::outline(*source->cubeSchema(5)),
+                 (QStringList {
+                     "[Measures] [Measures]: MeasuresLevel = Unit Sales, Sales [Net], Store Cost, "
+                     "Profit, Margin",
+                     "[Store] [Store]: (All); Store Country; Store City",
+                     "[measures] [measures]: (All); Kind", "[Time] [Time]: Year; Quarter",
+                     "[Time] [Time.Weekly]: All Weeks; Year; Week",
+                     "[Size [sqft]]] [Size [sqft]]]: Every Size; Band [m2]" }));
     }
 
-    void openFails_data()
+    // A file of the test data (a name), one made by initTestCase (a path), or a text ("<" first,
+    // or blank) in a file whose name has "%" signs that failures must quote as they are.
+    void fails_data()
     {
         QTest::addColumn<QString>("connectionString");
         QTest::addColumn<qint32>("code");
         QTest::addColumn<QString>("expected");
-
         const auto row = [](const char *name, const QString &string, qint32 code,
                             const QString &part) { QTest::newRow(name) << string << code << part; };
-        // A file of the test data, or one made by initTestCase (an absolute path).
         const auto file = [&](const char *name, const QString &file, qint32 code,
-                              const char *part) {
-            row(name, fileString(file.startsWith(u'/') ? file : schemaPath(file)), code, part);
+                              const QString &part) {
+            const bool text = file.trimmed().isEmpty() || file.startsWith(u'<');
+            const QString at = text ? write("F%1%L2%%-" + QString::fromUtf8(name), file.toUtf8())
+                                    : (file.startsWith(u'/') ? file : schemaPath(file));
+            row(name, fileString(at), code,
+                part.contains(u'$') ? QString(part).replace(u'$', at) : part);
         };
         using namespace CatalogFailure;
         row("empty", "", EmptyConnectionString, "The connection string is empty.");
         row("no data source", "provider=msolap;catalog=c", NoDataSource, "names no Data Source");
         row("a server name", "data source=olapserver01", FileNotReadable,
             "\"olapserver01\" is neither \"local\", an http(s) URL nor an existing file");
-
+        row("another catalog", fileString(schemaPath("nocubes.xml")) + ";initial catalog=Shapes",
+            CatalogNotFound, "holds the catalog \"No Cubes\", not \"Shapes\".");
         file("pipe", path("pipe.xml"), FileNotReadable, "pipe.xml\" is not a plain file");
         file("unreadable", path("locked.xml"), FileNotReadable, "cannot be read");
+        file("folder", mDir.path(), FileNotReadable, "is a folder, not a file.");
         file("too large", path("huge.xml"), FileTooLarge, "is 256 MiB; schema files larger than");
-        file("truncated", "truncated.xml", NotWellFormed, "the file may be truncated");
+        file("empty file", "", NotWellFormed, "The schema file \"$\" is empty.");
+        file("blank", " \n\t\n", NotWellFormed, "The schema file \"$\" contains no XML.");
+        file("truncated", "<Schema name='S'>", NotWellFormed,
+             "The schema file \"$\" ends at line 1 before its XML is complete; the file may be");
         file("entity expansion", "entities.xml", NotWellFormed, "not well-formed XML");
+        file("mismatched", "<Schema name='M'><Cube name='C'>\n<Measure name='A'></Cube></Schema>",
+             NotWellFormed, "\"$\" is not well-formed XML at line 2");
+        file("trailing", "<Schema name='T'/><Schema name='U'/>", NotWellFormed,
+             "not well-formed XML at line 1");
         file("not a schema", "notaschema.xml", NotASchema,
              "root element is <html>, where <Schema>");
+        file("schema without a name", "<Schema><Cube name='C'/></Schema>", InvalidSchema,
+             "\"$\", line 1: the <Schema> element has no name.");
+        file("level without a name",
+             "<Schema name='S'><Dimension name='D'><Hierarchy>\n<Level column='c'/>", InvalidSchema,
+             "line 2: the <Level> element has no name.");
+        file("bad boolean", "<Schema name='S'><Dimension name='D'><Hierarchy hasAll=' yes '>",
+             InvalidSchema,
+             "the hasAll attribute of <Hierarchy> must be \"true\" or \"false\", "
+             "not \"yes\".");
+        file("shared dimension twice",
+             "<Schema name='S'><Dimension name='D%1'/>\n<Dimension name='D%1'/></Schema>",
+             InvalidSchema,
+             "\"$\", line 2: the shared dimension \"D%1\" is already defined at line 1.");
+        file("usage without a source", "<Schema name='S'><Cube name='C'><DimensionUsage name='D'/>",
+             InvalidSchema, "the dimension usage \"D\" has no source.");
+        file("unknown shared dimension",
+             "<Schema name='S'><Cube name='A%L2'>\n<DimensionUsage name='D%%' source='No'/></Cube>"
+             "</Schema>",
+             UnknownReference,
+             "Cube \"A%L2\" of the schema file \"$\", line 2: the dimension usage \"D%%\" "
+             "refers to the shared dimension \"No\", which the schema does not define.");
+        file("a cube without anything", "<Schema name='S'><Cube name='C'/></Schema>", InvalidSchema,
+             "the cube defines no dimensions and no measures.");
     }
 
-    void openFails()
+    void fails()
     {
         QFETCH(QString, connectionString);
         QFETCH(qint32, code);
@@ -205,9 +192,61 @@ private slots:
             QSKIP("running with rights that read any file");
         QElapsedTimer timer;
         timer.start();
-        const auto failure = test::openFailure(connectionString);
-        VERIFY_FAILURE(failure, code, expected);
+        VERIFY_FAILURE(readFailure(connectionString), code, expected);
         QVERIFY(timer.elapsed() < 5000);
+    }
+
+    // Each cube (the data tag) is broken in one way; its fault shows when its dimensions are
+    // asked for, every time, and does not reach the other cubes.
+    void cubeFailures_data()
+    {
+        QTest::addColumn<qint32>("code");
+        QTest::addColumn<QString>("expected");
+        const auto cube = [](const char *name, qint32 code, const char *part) {
+            QTest::newRow(name) << code << QString::fromUtf8(part);
+        };
+        using namespace CatalogFailure;
+        cube("No Levels", InvalidSchema,
+             "the hierarchy [Flat] of dimension \"Flat\" has no levels");
+        cube("Twin Dimensions", DuplicateUniqueName,
+             "two dimensions have the unique name [Colour]");
+        cube("Own Measures", DuplicateUniqueName, "two dimensions have the unique name [Measures]");
+        cube("Twin Levels", DuplicateUniqueName, "two levels have the unique name [Size].[Band]");
+        cube("All Clash", DuplicateUniqueName, "two levels have the unique name [Size].[Band]");
+        cube("Twin Measures", DuplicateUniqueName, "two measures have the unique name [Measures]");
+        cube("Virtual Unknown Cube", UnknownReference,
+             "the virtual cube dimension \"Colour\" comes from the cube \"Nowhere\", which the "
+             "schema does not define.");
+        cube("Virtual Unknown Shared", UnknownReference,
+             "dimension \"Texture\" names no cube and the schema has no shared dimension");
+        cube("Virtual Unknown Dimension", UnknownReference, "cube \"Good\" has no dimension \"Tex");
+        cube("Virtual Unknown Measure", UnknownReference,
+             "cube \"Good\" has no measure \"Weight\"");
+        cube("Virtual Bad Measure Name", InvalidSchema,
+             "measure \"Amount\" is not named like [Measures].[Measure Name].");
+        cube("Virtual Measure Without Cube", InvalidSchema, "names no cube (cubeName).");
+        cube("Virtual Of Broken", UnknownReference, "Cube \"Unknown Usage\"");
+    }
+
+    void cubeFailures()
+    {
+        QFETCH(qint32, code);
+        QFETCH(QString, expected);
+        const auto source = openSource(fileString(schemaPath("brokencubes.xml")));
+        const QList<CubeInfo> cubes = source->cubes();
+        const auto position = [&](const QString &name) {
+            return int(std::find_if(cubes.begin(), cubes.end(),
+                                    [&](const CubeInfo &cube) { return cube.name == name; })
+                       - cubes.begin());
+        };
+        const int broken = position(QString::fromUtf8(QTest::currentDataTag()));
+        const auto failure = failureOf([&] { source->cubeSchema(broken); });
+        VERIFY_FAILURE(failure, code, expected);
+        QVERIFY(failure->description().contains(u"brokencubes.xml"));
+        QCOMPARE(failure->source(), CatalogSource::SchemaFile);
+        QCOMPARE(failureOf([&] { source->cubeSchema(broken); })->description(),
+                 failure->description());
+        QCOMPARE(source->cubeSchema(position("Good"))->dimensions.size(), 2);
     }
 
     // Where a failure quotes the connection string or an address, the password's value is
@@ -219,8 +258,7 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("expected");
         const QString random = QUuid::createUuid().toString(QUuid::Id128);
-        for (const QString &password :
-             { QString("a"), QString("Connection"), QString("Password"), random }) {
+        for (const QString &password : { QString("a"), QString("Password"), random }) {
             const auto row = [&](const char *name, const char *dataSource, const QString &source,
                                  const QString &expected) {
                 QTest::addRow("%s, %s", name, qPrintable(password.left(10)))
@@ -251,91 +289,17 @@ private slots:
         QTEST(failure->description(), "expected");
     }
 
-    // Each cube (the data tag) is broken in one way; its fault shows when its dimensions are
-    // asked for.
-    void cubeFailures_data()
-    {
-        QTest::addColumn<qint32>("code");
-        QTest::addColumn<QString>("expected");
-        const auto cube = [](const char *name, qint32 code, const char *part) {
-            QTest::newRow(name) << code << QString::fromUtf8(part);
-        };
-        using namespace CatalogFailure;
-        cube("Unknown Usage", UnknownReference,
-             "usage \"Region\" refers to the shared dimension \"Regions\", which the schema");
-        cube("Empty", InvalidSchema, "the cube defines no dimensions and no measures.");
-        cube("Own Measures", DuplicateUniqueName,
-             "two dimensions have the unique name [Measures].");
-        cube("Virtual Bad Measure Name", InvalidSchema,
-             "measure \"Amount\" is not named like [Measures].[Measure Name].");
-        cube("Virtual Of Broken", UnknownReference, "Cube \"Unknown Usage\"");
-        cube("Virtual Unknown Cube", UnknownReference,
-             "the virtual cube dimension \"Colour\" comes from the cube \"Nowhere\", which the "
-             "schema does not define.");
-    }
-
-    void cubeFailures()
-    {
-        QFETCH(qint32, code);
-        QFETCH(QString, expected);
-        const CubeDefs cubes = cubesOf(fileString(schemaPath(QStringLiteral("brokencubes.xml"))));
-        const CubeDef broken = cubeNamed(cubes, QString::fromUtf8(QTest::currentDataTag()));
-        const auto failure = failureOf([&] { broken.dimensions(); });
-        VERIFY_FAILURE(failure, code, expected);
-        QVERIFY2(failure->description().contains(u"brokencubes.xml"),
-                 qPrintable(failure->description()));
-        QCOMPARE(failure->source(), CatalogSource::SchemaFile);
-        // Asking again fails the same way; the fault does not reach the other cubes.
-        QCOMPARE(failureOf([&] { broken.dimensions(); })->description(), failure->description());
-        QCOMPARE(cubeNamed(cubes, QStringLiteral("Good")).dimensions().count(), 2);
-    }
-
-    // Names with "%" in them are quoted as they are, however many other parts follow.
-    void percentInNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("schema"); // "#" stands for the name
-        QTest::addColumn<QString>("expected"); // "$" for the file's path
-        for (const char *name : { "%1", "%L2", "%%" }) {
-            const auto row = [name](const char *fault, const char *schema, const char *expected) {
-                QTest::addRow("%s %s", fault, name) << name << schema << expected;
-            };
-            row("usage",
-                "<Schema name='S'><Cube name='A#'>\n<DimensionUsage name='D#' source='No'/></Cube>"
-                "</Schema>",
-                "Cube \"A#\" of the schema file \"$\", line 2: the dimension usage \"D#\" "
-                "refers to the shared dimension \"No\", which the schema does not define.");
-            row("twice", "<Schema name='S'><Dimension name='D#'/>\n<Dimension name='D#'/></Schema>",
-                "The schema file \"$\", line 2: the shared dimension \"D#\" is already "
-                "defined at line 1.");
-            row("truncated", "<Schema name='S'>",
-                "The schema file \"$\" ends at line 1 before its XML is complete; the file may "
-                "be truncated.");
-        }
-    }
-
-    void percentInNames()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, schema);
-        QFETCH(QString, expected);
-        QFile file(mDir.filePath("F" + name + ".xml"));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(schema.replace(u'#', name).toUtf8());
-        file.close();
-        const auto failure = failureOf([&] {
-            for (const CubeDef &cube : cubesOf(fileString(file.fileName())))
-                cube.dimensions();
-        });
-        QVERIFY(failure);
-        QCOMPARE(failure->description(),
-                 expected.replace(u'#', name).replace(u'$', QFileInfo(file).absoluteFilePath()));
-    }
-
 private:
     // A folder whose name needs quoting in a connection string, with files made for the tests.
     QTemporaryDir mDir { QDir::tempPath() + QStringLiteral("/with space;and 'quotes'-XXXXXX") };
-    QString path(const char *name) const { return mDir.filePath(QString::fromUtf8(name)); }
+    QString path(const QString &name) const { return mDir.filePath(name); }
+    QString write(const QString &name, const QByteArray &text) const
+    {
+        QFile file(path(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSchemaFile)

@@ -21,7 +21,6 @@ private slots:
         MeasureList list;
         QCOMPARE(list.count(), 0);
         QCOMPARE(list.newIndex(), -1);
-        QCOMPARE(list.listIndex(), -1);
     }
 
     void addKeepsSequenceOrderAndLinks()
@@ -155,15 +154,11 @@ private slots:
         list.setTicked(1, true);
         QCOMPARE(list.tickedCount(), 1);
         QVERIFY(!list.isTicked(0));
-        list.setListIndex(0);
-        QCOMPARE(list.listIndex(), 0);
         QVERIFY_THROWS_EXCEPTION(Failure, list.text(2));
         QVERIFY_THROWS_EXCEPTION(Failure, list.setTicked(-1, true));
-        QVERIFY_THROWS_EXCEPTION(Failure, list.setListIndex(5));
         list.clear();
         QCOMPARE(list.count(), 0);
         QCOMPARE(list.newIndex(), -1);
-        QCOMPARE(list.listIndex(), -1);
     }
 };
 

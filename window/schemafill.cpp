@@ -1,4 +1,4 @@
-#include "cubeloader.h"
+#include "schemafill.h"
 
 #include "catalog/catalog.h"
 #include "model/layouttree.h"
@@ -30,7 +30,6 @@ void fillSchema(const CubeDef &cube, LayoutTree &schemaTree, MeasureList &measur
                 measures.addItem(member.name());
                 measures.setTicked(measures.newIndex(), true);
             }
-            measures.setListIndex(-1);
         }
     }
     for (Node *node : schemaTree)

@@ -16,7 +16,7 @@ QString cubeSubTitle(const QString &name, const QString &description);
 
 // Fills the schema tree and the measure list from a cube: a dimension node per dimension
 // other than Measures, followed by the levels of its first hierarchy, all unchecked; the
-// members of the first level of Measures, all ticked, none current. Then every node is
+// members of the first level of Measures, all ticked. Then every node is
 // collapsed and the first one, if any, selected. The tree is cleared first; the list is not
 // (the caller clears it earlier, with the axis trees).
 //

@@ -1,0 +1,142 @@
+// What every data source promises the catalog and the window, checked on each kind: the sample
+// carried in the program, a schema file, a server (on its recorded answers) and the fake the
+// other catalog tests stand on.
+#include "catalog/catalog.h"
+#include "common/failurecodes.h"
+#include "catalogtesting.h"
+#include "fakedatasource.h"
+#include "fakehttpserver.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+
+using namespace mdx;
+using test::failureOf;
+
+using Open = std::function<std::shared_ptr<DataSource>()>;
+Q_DECLARE_METATYPE(Open)
+
+namespace {
+
+std::shared_ptr<DataSource> openSource(const QString &dataSource)
+{
+    Connection connection;
+    connection.open(QStringLiteral("Provider=MSOLAP;Data Source=") + dataSource);
+    return connection.dataSource();
+}
+
+// Each request is answered with what the test server sent for the cube Sales.
+std::optional<QByteArray> recordedAnswer(const test::HttpRequest &request)
+{
+    static const QRegularExpression requestType(QStringLiteral("RequestType>\\w+_(\\w+)<"));
+    const QString asked = requestType.match(QString::fromUtf8(request.body)).captured(1).toLower();
+    const QString file = asked == u"catalogs" || asked == u"cubes" ? asked : "sales-" + asked;
+    return test::FakeHttpServer::response(
+        200, test::FakeHttpServer::file(MDX_TEST_DATA_DIR "/xmla/recorded/" + file + ".xml"));
+}
+
+} // namespace
+
+class TestDataSourceContract : public QObject
+{
+    Q_OBJECT
+
+    test::FakeHttpServer mServer;
+
+private slots:
+    // Each source with its cubes as listed, the positions of the cubes whose schema it can
+    // deliver (the server's recorded answers are the cube Sales'), and the dimensions of the
+    // first of those, in order.
+    void keepsTheContract_data()
+    {
+        QTest::addColumn<Open>("open");
+        QTest::addColumn<QStringList>("cubes");
+        QTest::addColumn<QList<int>>("readable");
+        QTest::addColumn<QStringList>("dimensions");
+        mServer.setHandler(recordedAnswer);
+        const Open server = [this] { return openSource(mServer.url().toString()); };
+        QTest::newRow("sample") << Open([] {
+            return openSource("local");
+        }) << QStringList { "Budget", "HR", "Sales", "Warehouse", "Warehouse and Sales" }
+                                << QList<int> { 0, 1, 2, 3, 4 }
+                                << QStringList { "[Measures]", "[Account]", "[Category]", "[Store]",
+                                                 "[Time]" };
+        QTest::newRow("schema file")
+            << Open([] { return openSource(test::schemaPath("shapes.xml")); })
+            << QStringList { "budget lines", "Combined",   "Counts Only",
+                             "Inventory",    "Loose Ends", "Sales" }
+            << QList<int> { 1, 0, 2, 3, 4, 5 }
+            << QStringList { "[Measures]", "[Store]", "[Size [sqft]]]", "[Product]" };
+        QTest::newRow("server") << server
+                                << QStringList { "Budget", "Sales", "Warehouse",
+                                                 "Warehouse and Sales" }
+                                << QList<int> { 1 }
+                                << QStringList { "[Measures]", "[Store]", "[Time]", "[Product]",
+                                                 "[Store Type]" };
+        QTest::newRow("fake") << Open(test::salesSource) << QStringList { "Sales", "Sales", "Odd" }
+                              << QList<int> { 0 } << QStringList { "[Measures]", "[Store]" };
+    }
+
+    void keepsTheContract()
+    {
+        QFETCH(Open, open);
+        QFETCH(QList<int>, readable);
+        const auto source = open();
+        Catalog catalog;
+        catalog.setActiveConnection(Connection::fromDataSource(source));
+
+        // The order is the source's, and the catalog keeps it.
+        QStringList listed, defined, dimensions;
+        for (const CubeInfo &cube : source->cubes())
+            listed << cube.name;
+        for (const CubeDef &cube : catalog.cubeDefs())
+            defined << cube.name();
+        QTEST(listed, "cubes");
+        QCOMPARE(defined, listed);
+        for (const Dimension &dimension : catalog.cubeDefs().item(readable.first()).dimensions())
+            dimensions << dimension.uniqueName();
+        QTEST(dimensions, "dimensions");
+
+        // A position outside the list fails with one code, whatever the source.
+        for (int position : { -1, int(listed.size()) }) {
+            const auto failure = failureOf([&] { source->cubeSchema(position); });
+            QCOMPARE(failure ? failure->code() : 0, CatalogFailure::ItemOutOfRange);
+        }
+
+        for (int position : readable) {
+            // Read when first asked for and kept: asking again sends nothing, gives the same.
+            const auto schema = source->cubeSchema(position);
+            const int requests = source->requestCount();
+            QCOMPARE(source->cubeSchema(position), schema);
+            QCOMPARE(source->requestCount(), requests);
+
+            // Measures first, its one level holding the measures; no unique name twice among
+            // the dimensions, the hierarchies or the levels; levels inside their hierarchy.
+            const DimensionInfo &measures = schema->dimensions.first();
+            QCOMPARE(measures.name + measures.uniqueName, u"Measures[Measures]");
+            QCOMPARE(measures.hierarchies.size(), 1);
+            QCOMPARE(measures.hierarchies.first().levels.size(), 1);
+            QSet<QString> names;
+            const auto claim = [&](QChar kind, const QString &name) {
+                QVERIFY2(!names.contains(kind + name), qPrintable(name));
+                names.insert(kind + name);
+            };
+            for (const DimensionInfo &dimension : schema->dimensions) {
+                claim(u'd', dimension.uniqueName);
+                for (const HierarchyInfo &hierarchy : dimension.hierarchies) {
+                    claim(u'h', hierarchy.uniqueName);
+                    for (const LevelInfo &level : hierarchy.levels) {
+                        claim(u'l', level.uniqueName);
+                        QVERIFY2(level.uniqueName.startsWith(hierarchy.uniqueName + ".["),
+                                 qPrintable(level.uniqueName));
+                        QVERIFY(&dimension == &measures || level.members.isEmpty());
+                    }
+                }
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataSourceContract)
+#include "tst_datasource_contract.moc"
