@@ -3,6 +3,7 @@
 #include "modelviews.h"
 #include "prompter.h"
 #include "schemafill.h"
+#include "treedrag.h"
 #include "waitdialog.h"
 
 #include "common/failure.h"
@@ -20,8 +21,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QStyle>
-#include <QStyleOptionViewItem>
 #include <QTextBlock>
 #include <QTreeWidget>
 
@@ -66,31 +65,6 @@ QCursor loadCursor(int number, int hotX, int hotY)
     return QCursor(picture, hotX, hotY);
 }
 
-// The node a press at pos hits: the one in its row, unless the press is left of it, in the
-// indentation.
-QTreeWidgetItem *itemHit(const QTreeWidget &tree, QPoint pos)
-{
-    QTreeWidgetItem *item = tree.itemAt(pos);
-    return item && pos.x() >= tree.visualItemRect(item).left() ? item : nullptr;
-}
-
-// Whether pos is on the expand indicator of a node with children, where the widget expands
-// and collapses. Measured as the widget measures it, so that no press falls between the two.
-bool onExpandIndicator(const QTreeWidget &tree, QPoint pos)
-{
-    const QTreeWidgetItem *item = tree.itemAt(pos);
-    if (!item || item->childCount() == 0)
-        return false;
-    const QRect rect = tree.visualItemRect(item);
-    QStyleOptionViewItem option;
-    option.initFrom(&tree);
-    option.rect
-        = QRect(rect.left() - tree.indentation(), rect.top(), tree.indentation(), rect.height());
-    return tree.style()
-        ->subElementRect(QStyle::SE_TreeViewDisclosureItem, &option, &tree)
-        .contains(pos);
-}
-
 // The exception being handled, whatever its type, as a failure: the catalog's own as it is,
 // anything else in the words it has. Only for use inside a catch block.
 Failure caughtFailure()
@@ -116,15 +90,6 @@ bool closedWhileWaiting(const QWidget *window, const Failure &failure)
 
 } // namespace
 
-struct MdxForm::Tree
-{
-    QTreeWidget *widget = nullptr;
-    std::unique_ptr<TreeView> view;
-    DragRule dragRule = DragRule::None;
-    // The widget got the last press (on an expand indicator) and sees the rest of it.
-    bool widgetOwnsPress = false;
-};
-
 MdxForm::MdxForm(QWidget *parent)
     : MdxForm(nullptr, parent)
 {
@@ -147,16 +112,16 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
     setFont(designFont);
 
     setFixedSize(twips(9945), twips(9000));
+    mTreeDrag = std::make_unique<TreeDrag>(*this);
+    connect(mTreeDrag.get(), &TreeDrag::nodePressed, this, &MdxForm::treeMouseDown);
+    connect(mTreeDrag.get(), &TreeDrag::dropped, this, &MdxForm::treeDragDrop);
     createControls();
     arrangeTabOrder();
     mWaitDialog = std::make_shared<WaitDialog>(this);
     mWaitIndicator = mWaitDialog;
 }
 
-MdxForm::~MdxForm()
-{
-    endDrag();
-}
+MdxForm::~MdxForm() = default;
 
 void MdxForm::createControls()
 {
@@ -201,39 +166,25 @@ void MdxForm::createControls()
     // the first cube runs it directly.
     connect(mCubeCombo, &QComboBox::activated, this, &MdxForm::cubeComboClick);
 
-    auto makeTree = [this](const char *name, QRect geometry, LayoutTree &model, DragRule dragRule) {
-        auto tree = std::make_unique<Tree>();
-        tree->widget = place(new QTreeWidget(this), name, geometry);
-        tree->widget->setHeaderHidden(true);
-        tree->widget->setColumnCount(1);
-        tree->widget->setSelectionMode(QAbstractItemView::SingleSelection);
-        tree->widget->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        tree->widget->setExpandsOnDoubleClick(false);
-        tree->widget->viewport()->installEventFilter(this);
-        tree->view = std::make_unique<TreeView>(model, *tree->widget);
-        tree->dragRule = dragRule;
-        return tree;
-    };
     mSlicerLabel
         = label(this, "SlicerLabel", QStringLiteral("Slicers:"), twipsRect(3000, 1920, 1455, 255));
-    mSlicerTree = makeTree("SlicerTree", twipsRect(3000, 2160, 3375, 1095), mSlicerModel,
-                           DragRule::Allowed);
+    mSlicerTree = addTree("SlicerTree", twipsRect(3000, 2160, 3375, 1095), mSlicerModel, true);
     mColumnLabel
         = label(this, "ColumnLabel", QStringLiteral("Columns:"), twipsRect(6480, 1920, 1215, 255));
-    mColumnTree = makeTree("ColumnTree", twipsRect(6480, 2160, 3375, 1095), mColumnModel,
-                           DragRule::Allowed);
+    mColumnTree = addTree("ColumnTree", twipsRect(6480, 2160, 3375, 1095), mColumnModel, true);
     mSchemaLabel
         = label(this, "SchemaLabel", QStringLiteral("Schema:"), twipsRect(120, 2400, 1095, 255));
-    mSchemaTree
-        = makeTree("SchemaTree", twipsRect(120, 2640, 2775, 4455), mSchemaModel, DragRule::NoDrop);
+    // The schema tree takes a dimension back, but shows the no-drop pointer.
+    mSchemaTree = addTree("SchemaTree", twipsRect(120, 2640, 2775, 4455), mSchemaModel, false);
     mRowLabel = label(this, "RowLabel", QStringLiteral("Rows:"), twipsRect(3000, 3360, 1575, 255));
-    mRowTree = makeTree("RowTree", twipsRect(3000, 3600, 3375, 3495), mRowModel, DragRule::Allowed);
+    mRowTree = addTree("RowTree", twipsRect(3000, 3600, 3375, 3495), mRowModel, true);
     mMeasureLabel = label(this, "MeasureLabel", QStringLiteral("Measures:"),
                           twipsRect(6480, 3360, 1335, 255));
     mMeasuresList = place(new QListWidget(this), "MeasuresList", twipsRect(6480, 3600, 3375, 3435));
     // The tick is an entry's one state: no selection highlight beside it.
     mMeasuresList->setSelectionMode(QAbstractItemView::NoSelection);
     mMeasuresView = std::make_unique<MeasuresView>(mMeasuresModel, *mMeasuresList);
+    mTreeDrag->addNoDropControl(*mMeasuresList);
     // A click anywhere on an entry flips its tick, as on a check-box list; a double click is
     // two clicks.
     connect(mMeasuresList, &QListWidget::itemClicked, this, &MdxForm::measuresListClick);
@@ -270,15 +221,29 @@ void MdxForm::createControls()
     connect(mCancelButton, &QPushButton::clicked, this, &MdxForm::cancelButtonClick);
 }
 
+QTreeWidget *MdxForm::addTree(const char *name, QRect geometry, LayoutTree &model,
+                              bool dropAllowedCursor)
+{
+    auto *tree = place(new QTreeWidget(this), name, geometry);
+    tree->setHeaderHidden(true);
+    tree->setColumnCount(1);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setExpandsOnDoubleClick(false);
+    mTreeViews.push_back(std::make_unique<TreeView>(model, *tree));
+    mTreeDrag->addTree(*mTreeViews.back(), dropAllowedCursor);
+    return tree;
+}
+
 void MdxForm::arrangeTabOrder()
 {
     const QList<QWidget *> chain {
-        mPicture1,           mConnectionStringTextbox,
-        mCubeCombo,          mSchemaTree->widget,
-        mRowTree->widget,    mColumnTree->widget,
-        mSlicerTree->widget, mMeasuresList,
-        mMdxTextbox,         mCopyButton,
-        mOKButton,           mCancelButton,
+        mPicture1,   mConnectionStringTextbox,
+        mCubeCombo,  mSchemaTree,
+        mRowTree,    mColumnTree,
+        mSlicerTree, mMeasuresList,
+        mMdxTextbox, mCopyButton,
+        mOKButton,   mCancelButton,
     };
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
@@ -308,7 +273,7 @@ void MdxForm::setWaitIndicator(std::shared_ptr<WaitIndicator> indicator)
 
 void MdxForm::connectImageClick()
 {
-    guarded([this] { connectToDataSource(); });
+    runHandler([this] { connectToDataSource(); });
 }
 
 // The whole of Connect, from the busy pointer to the default one.
@@ -343,9 +308,7 @@ void MdxForm::showCubes(const Connection &connection)
     // A host's own connection shows its waits in this window unless it brought its own.
     if (!held.hasWaitIndicator())
         held.setWaitIndicator(mWaitIndicator);
-    mCursor101 = loadCursor(101, 16, 8);
-    mCursor102 = loadCursor(102, 0, 0);
-    mConnection = held;
+    mTreeDrag->setCursors(loadCursor(101, 16, 8), loadCursor(102, 0, 0));
     mCatalog = Catalog();
     mCatalog.setActiveConnection(held);
     setWindowTitle(QStringLiteral("Orvanta 3.0 MDX Wizard"));
@@ -373,7 +336,7 @@ void MdxForm::fillCubeList()
 
 void MdxForm::cubeComboClick()
 {
-    guarded([this] { selectCube(); });
+    runHandler([this] { selectCube(); });
 }
 
 void MdxForm::selectCube()
@@ -398,9 +361,8 @@ void MdxForm::loadCubeSchema()
 
     // The schema tree is refilled without repainting in between, and repaints again even
     // when the load fails half way.
-    QWidget *schemaWidget = mSchemaTree->widget;
-    schemaWidget->setUpdatesEnabled(false);
-    const auto resume = qScopeGuard([schemaWidget] { schemaWidget->setUpdatesEnabled(true); });
+    mSchemaTree->setUpdatesEnabled(false);
+    const auto resume = qScopeGuard([this] { mSchemaTree->setUpdatesEnabled(true); });
     fillSchema(mCubeDef, mSchemaModel, mMeasuresModel);
 }
 
@@ -410,200 +372,25 @@ void MdxForm::buildMdx()
                                          mCubeCombo->currentText()));
 }
 
-// ---- Presses on the trees and the drag the window runs
+// ---- Presses and drops on the trees, the Connect picture
 
-bool MdxForm::eventFilter(QObject *watched, QEvent *event)
+void MdxForm::treeMouseDown(Node *node)
 {
-    for (Tree *tree : { mSchemaTree.get(), mRowTree.get(), mColumnTree.get(), mSlicerTree.get() }) {
-        if (tree && watched == tree->widget->viewport())
-            return treeViewportEvent(*tree, event);
-    }
-    if (watched == mConnectImage
-        && (event->type() == QEvent::MouseButtonPress
-            || event->type() == QEvent::MouseButtonRelease)) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton)
-            return false;
-        if (event->type() == QEvent::MouseButtonPress) {
-            mConnectPressed = true;
-        } else {
-            // A click is a press and a release on the picture, as for a button.
-            const bool click
-                = mConnectPressed && mConnectImage->rect().contains(mouse->position().toPoint());
-            mConnectPressed = false;
-            if (click)
-                connectImageClick();
-        }
-        return false;
-    }
-    if (watched == mMdxTextbox && event->type() == QEvent::KeyPress)
-        return mdxTextboxKey(event);
-    if (watched == mMeasuresList && event->type() == QEvent::KeyPress)
-        return measuresListKey(event);
-    return QDialog::eventFilter(watched, event);
+    runHandler([&] {
+        node->setChecked(!node->checked());
+        node->setSelected(true);
+        buildMdx();
+    });
 }
 
-bool MdxForm::treeViewportEvent(Tree &tree, QEvent *event)
+void MdxForm::treeDragDrop(LayoutTree *source, LayoutTree *target)
 {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mDragSource || mouse->button() != Qt::LeftButton)
-            return true; // only the left button does something on a tree
-        const QPoint pos = mouse->position().toPoint();
-        if (onExpandIndicator(*tree.widget, pos)) {
-            // The widget expands or collapses, nothing else happens.
-            tree.widgetOwnsPress = true;
-            return false;
-        }
-        guarded([&] { treeMouseDown(tree, pos); });
-        return true;
-    }
-    case QEvent::MouseButtonDblClick: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPoint pos = mouse->position().toPoint();
-        if (onExpandIndicator(*tree.widget, pos)) {
-            tree.widgetOwnsPress = true;
-            return false;
-        }
-        // The first press of the double click did the press's work; the second only opens
-        // or closes a dimension.
-        if (mouse->button() == Qt::LeftButton && !mDragSource) {
-            guarded([&] {
-                Node *node = tree.view->nodeOf(itemHit(*tree.widget, pos));
-                if (node && node->child())
-                    node->setExpanded(!node->expanded());
-            });
-        }
-        return true;
-    }
-    case QEvent::MouseMove: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mDragSource) {
-            if (mouse->buttons() & Qt::LeftButton)
-                guarded([&] { dragMove(mouse->globalPosition().toPoint()); });
-            else
-                endDrag(); // the release went elsewhere
-            return true;
-        }
-        return mouse->buttons() != Qt::NoButton && !tree.widgetOwnsPress;
-    }
-    case QEvent::MouseButtonRelease: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mDragSource) {
-            if (mouse->button() == Qt::LeftButton)
-                guarded([&] { dragRelease(mouse->globalPosition().toPoint()); });
-            return true;
-        }
-        if (tree.widgetOwnsPress) {
-            if (mouse->buttons() == Qt::NoButton)
-                tree.widgetOwnsPress = false;
-            return false;
-        }
-        return true;
-    }
-    default:
-        return false;
-    }
+    runHandler([&] { placeDroppedNode(*source, *target); });
 }
 
-void MdxForm::treeMouseDown(Tree &tree, const QPoint &viewportPos)
+void MdxForm::placeDroppedNode(LayoutTree &source, LayoutTree &target)
 {
-    Node *node = tree.view->nodeOf(itemHit(*tree.widget, viewportPos));
-    if (!node)
-        return;
-    node->setChecked(!node->checked());
-    node->setSelected(true);
-    buildMdx();
-    beginDrag(tree);
-}
-
-void MdxForm::beginDrag(Tree &source)
-{
-    mDragSource = &source;
-    // Grabbing keeps the release ours even if a message box came up in between.
-    source.widget->viewport()->grabMouse();
-    QGuiApplication::setOverrideCursor(dragCursor(source.dragRule));
-}
-
-void MdxForm::dragMove(const QPoint &globalPos)
-{
-    // Controls without a rule leave the pointer as it was last set.
-    const DragRule rule = dragRuleAt(globalPos);
-    if (rule != DragRule::None)
-        QGuiApplication::changeOverrideCursor(dragCursor(rule));
-}
-
-void MdxForm::dragRelease(const QPoint &globalPos)
-{
-    Tree *source = mDragSource;
-    Tree *target = treeOf(controlAt(globalPos));
-    // The drop may show a message box: the drag must be over by then.
-    endDrag();
-    if (source && target)
-        placeDroppedNode(*source, *target);
-}
-
-void MdxForm::endDrag()
-{
-    if (!mDragSource)
-        return;
-    mDragSource->widget->viewport()->releaseMouse();
-    QGuiApplication::restoreOverrideCursor();
-    mDragSource = nullptr;
-}
-
-// The control of the window under a screen position: a direct child of the window or of
-// the banner, the window itself over its bare surface, or nullptr outside the window.
-QWidget *MdxForm::controlAt(const QPoint &globalPos) const
-{
-    const QPoint pos = mapFromGlobal(globalPos);
-    if (!rect().contains(pos))
-        return nullptr;
-    QWidget *widget = childAt(pos);
-    if (!widget)
-        return const_cast<MdxForm *>(this);
-    while (widget->parentWidget() && widget->parentWidget() != this
-           && widget->parentWidget() != mPicture1)
-        widget = widget->parentWidget();
-    return widget;
-}
-
-MdxForm::Tree *MdxForm::treeOf(const QWidget *control)
-{
-    for (Tree *tree : { mSchemaTree.get(), mRowTree.get(), mColumnTree.get(), mSlicerTree.get() }) {
-        if (control && control == tree->widget)
-            return tree;
-    }
-    return nullptr;
-}
-
-MdxForm::DragRule MdxForm::dragRuleAt(const QPoint &globalPos) const
-{
-    const QWidget *control = controlAt(globalPos);
-    if (!control)
-        return DragRule::None;
-    if (control == this || control == mMeasuresList)
-        return DragRule::NoDrop;
-    for (const Tree *tree :
-         { mSchemaTree.get(), mRowTree.get(), mColumnTree.get(), mSlicerTree.get() }) {
-        if (control == tree->widget)
-            return tree->dragRule;
-    }
-    return DragRule::None;
-}
-
-QCursor MdxForm::dragCursor(DragRule rule) const
-{
-    // Without the cursors of a Connect the platform's own drag pointers serve.
-    if (rule == DragRule::Allowed)
-        return mCursor101.value_or(QCursor(Qt::DragMoveCursor));
-    return mCursor102.value_or(QCursor(Qt::ForbiddenCursor));
-}
-
-void MdxForm::placeDroppedNode(Tree &source, Tree &target)
-{
-    switch (mdx::placeDroppedNode(source.view->model(), target.view->model())) {
+    switch (mdx::placeDroppedNode(source, target)) {
     case Placement::Moved:
         buildMdx();
         break;
@@ -618,11 +405,42 @@ void MdxForm::placeDroppedNode(Tree &source, Tree &target)
     }
 }
 
+bool MdxForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == mConnectImage)
+        return connectImageMouse(event);
+    if (watched == mMdxTextbox && event->type() == QEvent::KeyPress)
+        return mdxTextboxKey(event);
+    if (watched == mMeasuresList && event->type() == QEvent::KeyPress)
+        return measuresListKey(event);
+    return QDialog::eventFilter(watched, event);
+}
+
+bool MdxForm::connectImageMouse(QEvent *event)
+{
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    if (mouse->button() != Qt::LeftButton)
+        return false;
+    if (event->type() == QEvent::MouseButtonPress) {
+        mConnectPressed = true;
+        return false;
+    }
+    // A click is a press and a release on the picture, as for a button.
+    const bool click
+        = mConnectPressed && mConnectImage->rect().contains(mouse->position().toPoint());
+    mConnectPressed = false;
+    if (click)
+        connectImageClick();
+    return false;
+}
+
 // ---- The measures list
 
 void MdxForm::measuresListClick(QListWidgetItem *item)
 {
-    guarded([this, item] { toggleMeasure(mMeasuresList->row(item)); });
+    runHandler([this, item] { toggleMeasure(mMeasuresList->row(item)); });
 }
 
 bool MdxForm::measuresListKey(QEvent *event)
@@ -632,7 +450,7 @@ bool MdxForm::measuresListKey(QEvent *event)
         return false;
     // A held key flips the tick once, not at the key's repeat rate.
     if (!key->isAutoRepeat())
-        guarded([this] { toggleMeasure(mMeasuresList->currentRow()); });
+        runHandler([this] { toggleMeasure(mMeasuresList->currentRow()); });
     return true;
 }
 
@@ -686,7 +504,7 @@ bool MdxForm::mdxTextboxKey(QEvent *event)
 
 void MdxForm::copyButtonClick()
 {
-    guarded([this] {
+    runHandler([this] {
         QClipboard *clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(mMdxString);
@@ -714,7 +532,7 @@ void MdxForm::reject()
 
 void MdxForm::finish(CloseReason reason)
 {
-    endDrag();
+    mTreeDrag->end();
     mCloseReason = reason;
     QDialog::done(reason == CloseReason::Cancel ? Rejected : Accepted);
 }
@@ -723,7 +541,7 @@ void MdxForm::closeEvent(QCloseEvent *event)
 {
     // The close box closes without a word and keeps the result; QDialog would take it for
     // Cancel.
-    endDrag();
+    mTreeDrag->end();
     mCloseReason = CloseReason::CloseBox;
     event->accept();
 }
@@ -744,12 +562,14 @@ void MdxForm::hideEvent(QHideEvent *event)
 
 // ---- Failures
 
-void MdxForm::guarded(const std::function<void()> &work)
+void MdxForm::runHandler(const std::function<void()> &work)
 {
     try {
         work();
     } catch (...) {
         const Failure failure = caughtFailure();
+        // A drag begun by the press that failed would outlast the message.
+        mTreeDrag->end();
         if (!closedWhileWaiting(this, failure))
             showUnexpected(failure.description(), failure.source());
     }

@@ -4,12 +4,11 @@
 #include "model/layouttree.h"
 #include "model/measurelist.h"
 
-#include <QCursor>
 #include <QDialog>
 
 #include <functional>
 #include <memory>
-#include <optional>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -24,6 +23,7 @@ namespace mdx {
 
 class MeasuresView;
 class Prompter;
+class TreeDrag;
 class TreeView;
 class WaitDialog;
 
@@ -76,15 +76,16 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    struct Tree;
-    enum class DragRule { None, Allowed, NoDrop };
-
     void createControls();
+    QTreeWidget *addTree(const char *name, QRect geometry, LayoutTree &model,
+                         bool dropAllowedCursor);
     void arrangeTabOrder();
 
     // Handlers, one per control and event; each forwards to the operations below.
     void connectImageClick();
     void cubeComboClick();
+    void treeMouseDown(Node *node);
+    void treeDragDrop(LayoutTree *source, LayoutTree *target);
     void measuresListClick(QListWidgetItem *item);
     void mdxTextboxChange();
     void copyButtonClick();
@@ -97,28 +98,17 @@ private:
     void selectCube();
     void loadCubeSchema();
     void buildMdx();
-    void treeMouseDown(Tree &tree, const QPoint &viewportPos);
-    void placeDroppedNode(Tree &source, Tree &target);
+    void placeDroppedNode(LayoutTree &source, LayoutTree &target);
     // A click or Space on an entry: flips its tick, applies the measures rule, rebuilds.
     void toggleMeasure(int position);
     void applyMeasuresRule(int position);
     void finish(CloseReason reason);
 
-    // The drag the window runs itself, from a press on a tree node to the release.
-    void beginDrag(Tree &source);
-    void dragMove(const QPoint &globalPos);
-    void dragRelease(const QPoint &globalPos);
-    void endDrag();
-    QWidget *controlAt(const QPoint &globalPos) const;
-    Tree *treeOf(const QWidget *control);
-    DragRule dragRuleAt(const QPoint &globalPos) const;
-    QCursor dragCursor(DragRule rule) const;
-
-    bool treeViewportEvent(Tree &tree, QEvent *event);
+    bool connectImageMouse(QEvent *event);
     bool mdxTextboxKey(QEvent *event);
     bool measuresListKey(QEvent *event);
     // Runs a handler's work; a failure becomes a message instead of reaching Qt.
-    void guarded(const std::function<void()> &work);
+    void runHandler(const std::function<void()> &work);
     void showUnexpected(const QString &description, const QString &source);
 
     std::shared_ptr<Prompter> mPrompter;
@@ -130,11 +120,8 @@ private:
     LayoutTree mSlicerModel { QStringLiteral("SlicerTree") };
     MeasureList mMeasuresModel;
 
-    Connection mConnection;
     Catalog mCatalog;
     CubeDef mCubeDef;
-    std::optional<QCursor> mCursor101; // drop allowed
-    std::optional<QCursor> mCursor102; // no drop
     QString mMdxString;
     CloseReason mCloseReason = CloseReason::None;
 
@@ -148,9 +135,13 @@ private:
     QLabel *mCubeLabel = nullptr;
     QComboBox *mCubeCombo = nullptr;
     QLabel *mSlicerLabel = nullptr;
+    QTreeWidget *mSlicerTree = nullptr;
     QLabel *mColumnLabel = nullptr;
+    QTreeWidget *mColumnTree = nullptr;
     QLabel *mSchemaLabel = nullptr;
+    QTreeWidget *mSchemaTree = nullptr;
     QLabel *mRowLabel = nullptr;
+    QTreeWidget *mRowTree = nullptr;
     QLabel *mMeasureLabel = nullptr;
     QListWidget *mMeasuresList = nullptr;
     QPlainTextEdit *mMdxTextbox = nullptr;
@@ -158,16 +149,13 @@ private:
     QPushButton *mOKButton = nullptr;
     QPushButton *mCancelButton = nullptr;
 
-    std::unique_ptr<Tree> mSchemaTree;
-    std::unique_ptr<Tree> mRowTree;
-    std::unique_ptr<Tree> mColumnTree;
-    std::unique_ptr<Tree> mSlicerTree;
+    std::vector<std::unique_ptr<TreeView>> mTreeViews;
     std::unique_ptr<MeasuresView> mMeasuresView;
+    std::unique_ptr<TreeDrag> mTreeDrag;
     // Shown while a connection this window opened waits for a server.
     std::shared_ptr<WaitDialog> mWaitDialog;
     std::shared_ptr<WaitIndicator> mWaitIndicator;
 
-    Tree *mDragSource = nullptr;
     bool mConnectPressed = false;
 };
 

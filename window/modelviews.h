@@ -23,6 +23,7 @@ public:
     ~TreeView() override;
 
     LayoutTree &model() const { return mModel; }
+    QTreeWidget &widget() const { return mWidget; }
     // The node an item shows, or nullptr.
     Node *nodeOf(const QTreeWidgetItem *item) const;
 

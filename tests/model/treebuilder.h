@@ -5,34 +5,42 @@
 
 #include <QStringList>
 
-// Adds a dimension node with its level nodes as a cube load or a placement would, and
-// returns the dimension node. Levels are given as keys; their text is the last name part.
-inline mdx::Node *addDimension(mdx::LayoutTree &tree, const QString &key,
-                               const QStringList &levelKeys, const QStringList &checked = {})
+// Adds dimensions as a cube load or a placement would, from a line such as
+// "Store=(All),Country*,City; Time*=Year": the nodes [Store], [Store].[(All)], ... and
+// [Time], [Time].[Year], a star marking a checked node.
+inline mdx::LayoutTree &fill(mdx::LayoutTree &tree, const QString &spec)
 {
-    mdx::Node *dimension = tree.add(key, key.mid(1, key.size() - 2));
-    for (const QString &level : levelKeys) {
-        mdx::Node *node
-            = tree.add(key, mdx::LayoutTree::Child, level, level.section(QLatin1Char('.'), -1));
-        node->setChecked(checked.contains(level));
+    for (const QString &dimension : spec.split(u';', Qt::SkipEmptyParts)) {
+        const QString name = dimension.section(u'=', 0, 0).trimmed();
+        const QString text = QString(name).remove(u'*');
+        const QString key = u'[' + text + u']';
+        tree.add(key, text)->setChecked(name.endsWith(u'*'));
+        for (const QString &level : dimension.section(u'=', 1).split(u',', Qt::SkipEmptyParts)) {
+            const QString levelText = level.trimmed().remove(u'*');
+            tree.add(key, mdx::LayoutTree::Child, key + ".[" + levelText + u']', levelText)
+                ->setChecked(level.endsWith(u'*'));
+        }
     }
-    return dimension;
+    return tree;
 }
 
-inline void fillMeasures(mdx::MeasureList &list, const QStringList &names,
-                         const QStringList &ticked)
+// Adds measures from a line such as "Units*|Revenue", a star marking a ticked one.
+inline mdx::MeasureList &fill(mdx::MeasureList &list, const QString &spec)
 {
-    for (const QString &name : names) {
-        list.addItem(name);
-        list.setTicked(list.newIndex(), ticked.contains(name));
+    for (const QString &name : spec.split(u'|', Qt::SkipEmptyParts)) {
+        list.addItem(QString(name).remove(u'*'));
+        list.setTicked(list.newIndex(), name.endsWith(u'*'));
     }
+    return list;
 }
 
-// The keys of a tree in sequence order, level keys indented by two blanks.
-inline QStringList keysOf(const mdx::LayoutTree &tree)
+// "Dimension[x]" and "  Level[ ]" lines in sequence order, as the window tests read their
+// tree widgets.
+inline QStringList outline(const mdx::LayoutTree &tree)
 {
-    QStringList keys;
+    QStringList lines;
     for (const mdx::Node *node : tree)
-        keys << (node->parent() ? QStringLiteral("  ") : QString()) + node->key();
-    return keys;
+        lines << (node->parent() ? QStringLiteral("  ") : QString()) + node->text()
+                + (node->checked() ? "[x]" : "[ ]");
+    return lines;
 }
