@@ -1,6 +1,7 @@
 // The window while Connect waits for a server that never answers: the progress dialog,
 // input dropped meanwhile, and the ways out of the wait.
 #include "../catalog/fakehttpserver.h"
+#include "common/failure.h"
 #include "formtesting.h"
 
 #include <QElapsedTimer>
@@ -107,6 +108,35 @@ private slots:
             QCOMPARE(shownOver, form.get());
             std::swap(form, other); // the other window connects next
         }
+    }
+
+    // A host opens the connection itself and hands it over: the window shows its waits.
+    void hostConnectionWaitsInTheWindow()
+    {
+        FakeHttpServer server; // answers the catalog and cube lists, holds every cube's schema
+        server.setHandler([](const HttpRequest &request) -> std::optional<QByteArray> {
+            for (const char *list : { "DBSCHEMA_CATALOGS", "MDSCHEMA_CUBES" })
+                if (request.body.contains(list))
+                    return FakeHttpServer::chunked(
+                        FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla/recorded/")
+                                             + (list[0] == 'D' ? "catalogs.xml" : "cubes.xml")),
+                        1000);
+            return std::nullopt;
+        });
+        Connection connection;
+        connection.open("provider=msolap;data source=" + server.url().toString());
+        bool shown = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto *dialog = form->findChild<QProgressDialog *>();
+                dialog && dialog->isVisible()) {
+                shown = true;
+                dialog->findChild<QPushButton *>()->click();
+            }
+        });
+        poll.start(10);
+        QVERIFY_THROWS_EXCEPTION(Failure, form->showCubes(connection));
+        QVERIFY(shown);
     }
 };
 
