@@ -16,6 +16,7 @@
 using namespace mdx;
 using test::FakeHttpServer;
 using test::HttpRequest;
+using test::outline;
 
 namespace {
 
@@ -90,29 +91,8 @@ struct Indicator : WaitIndicator
     int ends = 0;
 };
 
-// One line per hierarchy: "[Dimension] [Hierarchy]: Level; Level = member, member".
-QStringList outline(const CubeSchema &schema)
-{
-    QStringList lines;
-    for (const DimensionInfo &d : schema.dimensions) {
-        if (d.hierarchies.isEmpty())
-            lines << d.uniqueName + QStringLiteral(" -");
-        for (const HierarchyInfo &h : d.hierarchies) {
-            QStringList levels;
-            for (const LevelInfo &l : h.levels) {
-                QStringList members;
-                for (const MemberInfo &m : l.members)
-                    members << m.name;
-                levels << (QStringList { l.name } + members).join(u", ");
-            }
-            lines << d.uniqueName + u' ' + h.uniqueName + QStringLiteral(": ") + levels.join(u"; ");
-        }
-    }
-    return lines;
-}
-
 const QStringList SalesOutline {
-    "[Measures] [Measures]: MeasuresLevel, Unit Sales, Store Cost, Store Sales, Sales [Net], "
+    "[Measures] [Measures]: MeasuresLevel = Unit Sales, Store Cost, Store Sales, Sales [Net], "
     "Profit",
     "[Store] [Store]: (All); Store Country; Store State; Store City; Store Name",
     "[Time] [Time]: Year; Quarter; Month",
@@ -185,7 +165,7 @@ private slots:
             return row.value(QStringLiteral("DIMENSION_UNIQUE_NAME")) == u"[Store Type]";
         });
         QStringList expected = SalesOutline;
-        expected[0] = "[Measures] [Measures]: MeasuresLevel, Profit, Sales [Net], Store Sales, "
+        expected[0] = "[Measures] [Measures]: MeasuresLevel = Profit, Sales [Net], Store Sales, "
                       "Store Cost, Unit Sales";
         expected.swapItemsAt(2, 3);
         expected[5] = QStringLiteral("[Store Type] -");
