@@ -17,8 +17,6 @@ namespace mdx::test {
 
 struct HttpRequest
 {
-    QByteArray method;
-    QByteArray path;
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
 };
@@ -110,11 +108,7 @@ private:
         if (client.waiting || end < 0)
             return;
         HttpRequest &request = client.request;
-        const QList<QByteArray> lines = client.buffer.left(end).split('\n');
-        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-        request.method = first.value(0);
-        request.path = first.value(1);
-        for (const QByteArray &line : lines.mid(1)) {
+        for (const QByteArray &line : client.buffer.left(end).split('\n')) {
             if (const qsizetype colon = line.indexOf(':'); colon > 0)
                 request.headers.insert(line.left(colon).trimmed().toLower(),
                                        line.mid(colon + 1).trimmed());
@@ -125,12 +119,11 @@ private:
         request.body = client.buffer.mid(end + 4, length);
         client.waiting = true;
         mRequests.append(request);
-        if (std::count_if(mClients.cbegin(), mClients.cend(),
-                          [](const auto &c) { return c->socket && c->waiting; })
-            < mAnswerWhen)
+        const auto waiting = [](const auto &c) { return c->socket && c->waiting; };
+        if (std::count_if(mClients.cbegin(), mClients.cend(), waiting) < mAnswerWhen)
             return;
         for (const auto &c : mClients) {
-            if (c->socket && c->waiting)
+            if (waiting(c))
                 answer(*c);
         }
     }

@@ -33,11 +33,6 @@ QByteArray discoverAnswer(const QByteArray &rows,
         + rows + "</root></return></DiscoverResponse></soap:Body></soap:Envelope>";
 }
 
-QByteArray encoded(const char *encoding, const QString &text)
-{
-    return QStringEncoder(encoding).encode(text);
-}
-
 void row(const char *name, const QByteArray &body, const QString &expected, bool execute = false,
          const QByteArray &charset = {})
 {
@@ -103,14 +98,8 @@ void TestXmlaReader::answers_data()
     // Encodings: the document's own mark or declaration decides; HTTP fills in.
     const QString cafe = u"<row><DESCRIPTION>Caf\u00e9 \u20ac</DESCRIPTION></row>"_qs;
     const QString cafeRow = ok + u"DESCRIPTION=Caf\u00e9 \u20ac"_qs;
-    row("utf-16 with byte order mark",
-        "\xFF\xFE"
-            + encoded("UTF-16LE",
-                      QString::fromUtf8(discoverAnswer(
-                          cafe.toUtf8(), R"(<?xml version="1.0" encoding="utf-16"?>)"))),
-        cafeRow);
     row("no declaration, charset from HTTP",
-        discoverAnswer(encoded("windows-1252", cafe), QByteArray()), cafeRow, false,
+        discoverAnswer(QStringEncoder("windows-1252").encode(cafe), QByteArray()), cafeRow, false,
         "windows-1252");
     row("declaration wins over HTTP", discoverAnswer(cafe.toUtf8()), cafeRow, false, "iso-8859-1");
     const QString text = u"<row><CUBE_NAME>\u00e9\u20ac\U0001F600\uFEFF.</CUBE_NAME></row>"_qs;

@@ -26,22 +26,8 @@ inline std::unique_ptr<XmlaResponseReader> readXmla(XmlaResponseReader::Kind kin
     return reader;
 }
 
-// Each row as "COLUMN=value|COLUMN=value", the columns sorted.
-inline QStringList dumpRows(const XmlaRowset &rowset)
-{
-    QStringList rows;
-    for (const XmlaRow &row : rowset.rows) {
-        QStringList columns;
-        for (auto it = row.cbegin(); it != row.cend(); ++it)
-            columns << it.key() + u'=' + it.value();
-        columns.sort();
-        rows << columns.join(u'|');
-    }
-    return rows;
-}
-
-// "failed <code> <description>|<source>|<fault code>|<error code>[|server]", or "ok " and the
-// rows and the result's counts.
+// "failed <code> <description>|<source>|<fault code>|<error code>[|server]", or "ok ", the
+// result's counts and each row as "COLUMN=value|COLUMN=value", the columns sorted.
 inline QString outcome(const XmlaResponseReader &reader)
 {
     if (const std::optional<XmlaFault> &f = reader.failure())
@@ -53,8 +39,16 @@ inline QString outcome(const XmlaResponseReader &reader)
     QStringList axes;
     for (qsizetype i = 0; i < result.axisNames.size(); ++i)
         axes << QStringLiteral("%1:%2").arg(result.axisNames[i]).arg(result.axisTupleCounts[i]);
+    QStringList rows;
+    for (const XmlaRow &row : reader.rowset().rows) {
+        QStringList columns;
+        for (auto it = row.cbegin(); it != row.cend(); ++it)
+            columns << it.key() + u'=' + it.value();
+        columns.sort();
+        rows << columns.join(u'|');
+    }
     return QStringLiteral("ok %1 cells %2\n").arg(axes.join(u' ')).arg(result.cellCount)
-        + dumpRows(reader.rowset()).join(u'\n');
+        + rows.join(u'\n');
 }
 
 } // namespace mdx::test
