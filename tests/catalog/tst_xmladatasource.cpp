@@ -260,45 +260,35 @@ private slots:
 
     // Whatever the server does not answer, the wait ends: at the time limit, or when the user
     // cancels from the indicator. Its texts and ends pair up.
-    void waitEnds_data()
-    {
-        QTest::addColumn<int>("timeoutSeconds");
-        QTest::addColumn<int>("cancelAfter"); // milliseconds; 0: never
-        QTest::addColumn<qint32>("code");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("time limit") << 1 << 0 << XmlaFailure::TimedOut << "within 1 seconds";
-        QTest::newRow("cancel") << 10 << 100 << CatalogFailure::Cancelled
-                                << "cancelled by the user";
-    }
-
     void waitEnds()
     {
-        QFETCH(int, timeoutSeconds);
-        QFETCH(int, cancelAfter);
-        QFETCH(qint32, code);
-        QFETCH(QString, expected);
         FakeHttpServer server;
         server.setHandler([](const HttpRequest &) { return std::optional<QByteArray>(); });
-        XmlaSettings settings = settingsFor(server);
-        settings.timeoutSeconds = timeoutSeconds;
-        auto indicator = std::make_shared<Indicator>();
-        indicator->onBegin = [&] {
-            if (cancelAfter > 0)
-                QTimer::singleShot(cancelAfter, [&] { indicator->cancelWait(); });
-        };
-        settings.waitIndicator = indicator;
-        QElapsedTimer clock;
-        clock.start();
-        VERIFY_FAILURE(test::failureOf([&] { XmlaDataSource::open(settings, QString()); }), code,
-                       expected);
-        const qint64 elapsed = clock.elapsed();
-        QVERIFY2(elapsed >= (cancelAfter ? cancelAfter : timeoutSeconds * 1000) - 100
-                     && elapsed < 5000,
-                 qPrintable(QString::number(elapsed)));
-        QCOMPARE(indicator->texts,
-                 QStringList { "Connecting to " + server.url().toString() + u'\u2026' });
-        QCOMPARE(indicator->ends, 1);
-        indicator->cancelWait(); // too late: nothing happens
+        // timeout in seconds, cancel after milliseconds (0: never)
+        for (const auto &[timeoutSeconds, cancelAfter, code, expected] :
+             { std::tuple(1, 0, XmlaFailure::TimedOut, "within 1 seconds"),
+               std::tuple(10, 100, CatalogFailure::Cancelled, "cancelled by the user") }) {
+            XmlaSettings settings = settingsFor(server);
+            settings.timeoutSeconds = timeoutSeconds;
+            auto indicator = std::make_shared<Indicator>();
+            indicator->onBegin = [&, cancelAfter = cancelAfter] {
+                if (cancelAfter > 0)
+                    QTimer::singleShot(cancelAfter, [&] { indicator->cancelWait(); });
+            };
+            settings.waitIndicator = indicator;
+            QElapsedTimer clock;
+            clock.start();
+            VERIFY_FAILURE(test::failureOf([&] { XmlaDataSource::open(settings, QString()); }),
+                           code, expected);
+            const qint64 elapsed = clock.elapsed();
+            QVERIFY2(elapsed >= (cancelAfter ? cancelAfter : timeoutSeconds * 1000) - 100
+                         && elapsed < 5000,
+                     qPrintable(QString::number(elapsed)));
+            QCOMPARE(indicator->texts,
+                     QStringList { "Connecting to " + server.url().toString() + u'\u2026' });
+            QCOMPARE(indicator->ends, 1);
+            indicator->cancelWait(); // too late: nothing happens
+        }
     }
 
     void nestedRequestDuringAWaitIsRefused()
