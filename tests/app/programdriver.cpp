@@ -37,70 +37,58 @@ struct Step
     std::function<void()> act;
 };
 
-void appendOk(QList<Step> &steps, const std::function<bool()> &ready)
-{
-    steps.append({ ready, [] { QTest::keyClick(form(), Qt::Key_O, Qt::AltModifier); } });
-    // OK shows the copy confirmation; dismiss it as a user would.
-    steps.append({ [] { return QApplication::activeModalWidget() != nullptr; },
-                   [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); } });
-}
-
 QList<Step> scenario(const QByteArray &name)
 {
     const auto connected = [] {
         QWidget *window = form();
         return window && window->windowTitle() == QLatin1String("Orvanta 3.0 MDX Wizard");
     };
-    QList<Step> steps {
-        { [] { return control("ConnectImage") != nullptr; },
-          [] {
-              // The test's connection string, or the window's own.
-              if (qEnvironmentVariableIsSet("MDX_CONNECTION"))
-                  control<QLineEdit>("ConnectionStringTextbox")
-                      ->setText(qEnvironmentVariable("MDX_CONNECTION"));
-              QTest::mouseClick(control("ConnectImage"), Qt::LeftButton);
-          } },
+    // Space on the first measure, by keyboard: once unticks it, twice ticks it again.
+    const auto flipFirstMeasure = [](int times) {
+        return [times] {
+            auto *list = control<QListWidget>("MeasuresList");
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Home);
+            for (int i = 0; i < times; ++i)
+                QTest::keyClick(list, Qt::Key_Space);
+        };
     };
-    if (name == "cancel") {
-        steps.append({ connected, [] { QTest::keyClick(form(), Qt::Key_Escape); } });
-        return steps;
-    }
+    QList<Step> steps { { [] { return control("ConnectImage") != nullptr; },
+                          [] {
+                              // The test's connection string, or the window's own.
+                              if (qEnvironmentVariableIsSet("MDX_CONNECTION"))
+                                  control<QLineEdit>("ConnectionStringTextbox")
+                                      ->setText(qEnvironmentVariable("MDX_CONNECTION"));
+                              QTest::mouseClick(control("ConnectImage"), Qt::LeftButton);
+                          } } };
+    if (name == "cancel")
+        return steps << Step { connected, [] { QTest::keyClick(form(), Qt::Key_Escape); } };
+    std::function<bool()> done;
     if (name == "retick") {
-        // Untick and tick the first measure of the first cube, which builds the statement.
-        steps.append({ connected, [] {
-                          auto *list = control<QListWidget>("MeasuresList");
-                          list->setFocus();
-                          QTest::keyClick(list, Qt::Key_Home);
-                          QTest::keyClick(list, Qt::Key_Space);
-                          QTest::keyClick(list, Qt::Key_Space);
-                      } });
-        appendOk(steps,
-                 [] { return !control<QPlainTextEdit>("MdxTextbox")->toPlainText().isEmpty(); });
-        return steps;
+        // The first cube's first measure, which builds the statement.
+        steps << Step { connected, flipFirstMeasure(2) };
+        done = [] { return !control<QPlainTextEdit>("MdxTextbox")->toPlainText().isEmpty(); };
+    } else {
+        // The second cube, chosen by keyboard, without its first measure.
+        steps << Step { connected, [] { QTest::keyClick(control("CubeCombo"), Qt::Key_Down); } };
+        steps << Step { [] {
+                           auto *list = control<QListWidget>("MeasuresList");
+                           return control<QComboBox>("CubeCombo")->currentIndex() == 1
+                               && list->count() > 1;
+                       },
+                        flipFirstMeasure(1) };
+        done = [] {
+            return control<QListWidget>("MeasuresList")->item(0)->checkState() == Qt::Unchecked;
+        };
     }
-    // Choose the second cube by keyboard, then untick its first measure by keyboard.
-    steps.append({ connected, [] { QTest::keyClick(control("CubeCombo"), Qt::Key_Down); } });
-    steps.append({ [] {
-                      auto *combo = control<QComboBox>("CubeCombo");
-                      auto *list = control<QListWidget>("MeasuresList");
-                      return combo && combo->currentIndex() == 1 && list && list->count() > 1;
-                  },
-                   [] {
-                       auto *list = control<QListWidget>("MeasuresList");
-                       list->setFocus();
-                       QTest::keyClick(list, Qt::Key_Home);
-                       QTest::keyClick(list, Qt::Key_Space);
-                   } });
-    const auto unticked = [] {
-        auto *list = control<QListWidget>("MeasuresList");
-        return list && list->item(0)->checkState() == Qt::Unchecked;
-    };
-    if (name == "ok") {
-        appendOk(steps, unticked);
-    } else if (name == "closebox") {
-        steps.append({ unticked, [] { form()->windowHandle()->close(); } });
-    }
-    return steps;
+    if (name == "closebox")
+        return steps << Step { done, [] { form()->windowHandle()->close(); } };
+    // OK shows the copy confirmation; dismiss it as a user would.
+    return steps << Step { done, [] { QTest::keyClick(form(), Qt::Key_O, Qt::AltModifier); } }
+                 << Step { [] { return QApplication::activeModalWidget() != nullptr; },
+                           [] {
+                               QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
+                           } };
 }
 
 void drive()

@@ -4,6 +4,7 @@
 #include "window/prompter.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -86,6 +87,12 @@ struct FormFixture
         form = std::make_unique<MdxForm>(prompter);
         form->show();
         return QTest::qWaitForWindowActive(form.get());
+    }
+    // Closes the window; no drag pointer outlives it.
+    void close()
+    {
+        form.reset();
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
     Messages messages() { return std::exchange(prompter->messages, {}); }
     template<typename T = QWidget> T *control(const char *name) const

@@ -13,6 +13,9 @@
 using namespace mdx;
 using namespace mdx::test;
 
+const Message cancelled { Prompter::Icon::Information, "Connection Failed: MdxWizard.Xmla",
+                          cannotConnect + "The request was cancelled by the user." };
+
 class TestMdxFormWait : public QObject, FormFixture
 {
     Q_OBJECT
@@ -77,8 +80,6 @@ private slots:
         QCOMPARE(form->closeReason(),
                  windowClosed ? MdxForm::CloseReason::CloseBox : MdxForm::CloseReason::None);
         // Nobody is told when the user has closed the window.
-        const Message cancelled { Prompter::Icon::Information, "Connection Failed: MdxWizard.Xmla",
-                                  cannotConnect + "The request was cancelled by the user." };
         QCOMPARE(shown + messages(), windowClosed ? Messages() : Messages({ cancelled }));
     }
 
@@ -103,8 +104,7 @@ private slots:
             });
             poll.start(10);
             QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()),
-                     Messages({ { Prompter::Icon::Information, "Connection Failed: MdxWizard.Xmla",
-                                  cannotConnect + "The request was cancelled by the user." } }));
+                     Messages({ cancelled }));
             QCOMPARE(shownOver, form.get());
             std::swap(form, other); // the other window connects next
         }
