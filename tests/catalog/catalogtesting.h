@@ -40,12 +40,11 @@ inline QString mismatch(const std::optional<Failure> &failure, qint32 code, cons
 {
     if (!failure)
         return QStringLiteral("nothing failed");
-    if (failure->code() != code || !failure->description().contains(part))
-        return QStringLiteral("code %1 (wanted %2), \"%3\" (wanted a part \"%4\")")
-            .arg(quint32(failure->code()), 0, 16)
-            .arg(quint32(code), 0, 16)
-            .arg(failure->description(), part);
-    return {};
+    if (failure->code() == code && failure->description().contains(part))
+        return {};
+    return QStringLiteral("code %1 (wanted %2), \"%3\" (wanted a part \"%4\")")
+        .arg(QString::number(quint32(failure->code()), 16), QString::number(quint32(code), 16),
+             failure->description(), part);
 }
 
 inline QString schemaPath(const QString &fileName)

@@ -128,26 +128,20 @@ private slots:
         VERIFY_FAILURE(failureOf(operation), code, expected);
     }
 
-    void sourceFailuresPassUnchanged_data()
-    {
-        QTest::addColumn<int>("failAt");
-        QTest::newRow("listing the cubes") << int(FakeDataSource::FailAt::Cubes);
-        QTest::newRow("reading a cube") << int(FakeDataSource::FailAt::CubeSchema);
-    }
-
+    // Listing the cubes or reading one: the failure passes unchanged and is not remembered.
     void sourceFailuresPassUnchanged()
     {
-        QFETCH(int, failAt);
-        const auto source = test::salesSource();
-        const Catalog catalog = catalogOver(source);
-        source->failAt = FakeDataSource::FailAt(failAt);
-        const auto failure = failureOf([&] { catalog.cubeDefs().item(0).dimensions(); });
-        VERIFY_FAILURE(failure, source->failure.code(), source->failure.description());
-        QCOMPARE(failure->source(), source->failure.source());
-
-        // The failure is not remembered: once the source recovers, the same calls work.
-        source->failAt = FakeDataSource::FailAt::Nothing;
-        QCOMPARE(catalog.cubeDefs().item(0).dimensions().count(), 2);
+        for (const auto failAt :
+             { FakeDataSource::FailAt::Cubes, FakeDataSource::FailAt::CubeSchema }) {
+            const auto source = test::salesSource();
+            const Catalog catalog = catalogOver(source);
+            source->failAt = failAt;
+            const auto failure = failureOf([&] { catalog.cubeDefs().item(0).dimensions(); });
+            VERIFY_FAILURE(failure, source->failure.code(), source->failure.description());
+            QCOMPARE(failure->source(), source->failure.source());
+            source->failAt = FakeDataSource::FailAt::Nothing;
+            QCOMPARE(catalog.cubeDefs().item(0).dimensions().count(), 2);
+        }
     }
 };
 

@@ -235,9 +235,7 @@ private slots:
         const auto source = openSource(fileString(schemaPath("brokencubes.xml")));
         const QList<CubeInfo> cubes = source->cubes();
         const auto position = [&](const QString &name) {
-            return int(std::find_if(cubes.begin(), cubes.end(),
-                                    [&](const CubeInfo &cube) { return cube.name == name; })
-                       - cubes.begin());
+            return int(std::ranges::find(cubes, name, &CubeInfo::name) - cubes.begin());
         };
         const int broken = position(QString::fromUtf8(QTest::currentDataTag()));
         const auto failure = failureOf([&] { source->cubeSchema(broken); });

@@ -2,8 +2,8 @@
 // carried in the program, a schema file, a server (on its recorded answers) and the fake the
 // other catalog tests stand on.
 #include "catalog/catalog.h"
-#include "common/failurecodes.h"
 #include "catalogtesting.h"
+#include "common/failurecodes.h"
 #include "fakedatasource.h"
 #include "fakehttpserver.h"
 

@@ -5,6 +5,10 @@
 // wrong and where.
 #include "model/failure.h"
 
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,4 +31,18 @@ inline void checkFailure(const Failure &failure, bool serverCode = false)
                     .arg(failure.description(), failure.source()));
 }
 
+// The target itself, given the input; a failure it raises ends the input.
+int run(const QByteArray &input);
+
 } // namespace mdx::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    try {
+        return mdx::fuzz::run(
+            QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
+    } catch (const mdx::Failure &failure) {
+        mdx::fuzz::checkFailure(failure);
+    }
+    return 0;
+}

@@ -85,14 +85,13 @@ private slots:
             { FailureCode::PositionOutOfRange, [&] { measures.setTicked(-1, true); } },
         };
         for (qsizetype i = 0; i < cases.size(); ++i) {
+            qint32 code = 0; // and -1 for a failure that does not say what and where
             try {
                 cases[i].second();
-                QFAIL(qPrintable(QStringLiteral("case %1 did not fail").arg(i)));
-            } catch (const Failure &failure) {
-                QVERIFY2(failure.code() == cases[i].first && !failure.description().isEmpty()
-                             && !failure.source().isEmpty(),
-                         qPrintable(QStringLiteral("case %1").arg(i)));
+            } catch (const Failure &f) {
+                code = f.description().isEmpty() || f.source().isEmpty() ? -1 : f.code();
             }
+            QVERIFY2(code == cases[i].first, qPrintable(QString::number(i)));
         }
         QCOMPARE(outline(tree), QStringList({ "A[ ]", "  1[ ]" }));
         QCOMPARE(measures.count(), 1);
