@@ -8,9 +8,9 @@
 // Adds dimensions as a cube load or a placement would, from a line such as
 // "Store=(All),Country*,City; Time*=Year": the nodes [Store], [Store].[(All)], ... and
 // [Time], [Time].[Year], a star marking a checked node.
-inline mdx::LayoutTree &fill(mdx::LayoutTree &tree, const QString &spec)
+inline mdx::LayoutTree &fill(mdx::LayoutTree &tree, const QString &layout)
 {
-    for (const QString &dimension : spec.split(u';', Qt::SkipEmptyParts)) {
+    for (const QString &dimension : layout.split(u';', Qt::SkipEmptyParts)) {
         const QString name = dimension.section(u'=', 0, 0).trimmed();
         const QString text = QString(name).remove(u'*');
         const QString key = u'[' + text + u']';
@@ -25,9 +25,9 @@ inline mdx::LayoutTree &fill(mdx::LayoutTree &tree, const QString &spec)
 }
 
 // Adds measures from a line such as "Units*|Revenue", a star marking a ticked one.
-inline mdx::MeasureList &fill(mdx::MeasureList &list, const QString &spec)
+inline mdx::MeasureList &fill(mdx::MeasureList &list, const QString &layout)
 {
-    for (const QString &name : spec.split(u'|', Qt::SkipEmptyParts)) {
+    for (const QString &name : layout.split(u'|', Qt::SkipEmptyParts)) {
         list.addItem(QString(name).remove(u'*'));
         list.setTicked(list.newIndex(), name.endsWith(u'*'));
     }
