@@ -23,7 +23,6 @@ constexpr qint32 MalformedConnectionString = qint32(0x8004B001);
 constexpr qint32 EmptyConnectionString = qint32(0x8004B002);
 constexpr qint32 UnsupportedProvider = qint32(0x8004B003);
 constexpr qint32 NoDataSource = qint32(0x8004B004);
-constexpr qint32 NotSupportedYet = qint32(0x8004B005);
 constexpr qint32 CatalogNotFound = qint32(0x8004B006); // also: a server with no catalogs
 constexpr qint32 FileNotReadable = qint32(0x8004B007);
 constexpr qint32 FileTooLarge = qint32(0x8004B008);

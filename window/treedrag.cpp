@@ -95,11 +95,8 @@ bool TreeDrag::press(Tree &tree, const QMouseEvent &mouse)
     if (mSource || mouse.button() != Qt::LeftButton)
         return true; // only the left button does something on a tree
     const QPoint pos = mouse.position().toPoint();
-    if (onExpandIndicator(*tree.widget, pos)) {
-        // The widget expands or collapses, nothing else happens.
-        tree.widgetOwnsPress = true;
+    if (widgetTakes(tree, pos))
         return false;
-    }
     if (Node *node = tree.view->nodeOf(itemHit(*tree.widget, pos))) {
         begin(tree);
         emit nodePressed(node);
@@ -110,10 +107,8 @@ bool TreeDrag::press(Tree &tree, const QMouseEvent &mouse)
 bool TreeDrag::doubleClick(Tree &tree, const QMouseEvent &mouse)
 {
     const QPoint pos = mouse.position().toPoint();
-    if (onExpandIndicator(*tree.widget, pos)) {
-        tree.widgetOwnsPress = true;
+    if (widgetTakes(tree, pos))
         return false;
-    }
     // The first press of the double click did the press's work; the second only opens or
     // closes a dimension.
     if (mouse.button() == Qt::LeftButton && !mSource) {
@@ -121,6 +116,16 @@ bool TreeDrag::doubleClick(Tree &tree, const QMouseEvent &mouse)
         if (node && node->child())
             node->setExpanded(!node->expanded());
     }
+    return true;
+}
+
+// A press on an expand indicator is the widget's: it expands or collapses, nothing else
+// happens, until the button is released.
+bool TreeDrag::widgetTakes(Tree &tree, QPoint pos)
+{
+    if (!onExpandIndicator(*tree.widget, pos))
+        return false;
+    tree.widgetOwnsPress = true;
     return true;
 }
 

@@ -59,6 +59,7 @@ private:
 
     bool press(Tree &tree, const QMouseEvent &mouse);
     bool doubleClick(Tree &tree, const QMouseEvent &mouse);
+    bool widgetTakes(Tree &tree, QPoint pos);
     bool move(const Tree &tree, const QMouseEvent &mouse);
     bool release(Tree &tree, const QMouseEvent &mouse);
     void begin(Tree &source);

@@ -64,7 +64,6 @@ public:
     int requestCount() const { return mRequestCount; }
     // The address for messages: without user name and password.
     QString displayUrl() const;
-    const XmlaSettings &settings() const { return mSettings; }
     void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator)
     {
         mSettings.waitIndicator = std::move(indicator);
