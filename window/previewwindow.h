@@ -20,6 +20,7 @@ class ResultGrid;
 // belongs to goes.
 class PreviewWindow final : public QWidget
 {
+    Q_OBJECT
 public:
     explicit PreviewWindow(QWidget *owner);
     ~PreviewWindow() override;
