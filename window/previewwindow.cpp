@@ -45,6 +45,9 @@ PreviewWindow::PreviewWindow(QWidget *owner)
     mGridView->horizontalHeader()->setResizeContentsPrecision(SizedRows);
     mGridView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     mGridView->setWordWrap(false);
+    // One line of text per row, as in a spreadsheet.
+    mGridView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    mGridView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     mGridView->installEventFilter(this);
 
     mMessagePage = new QWidget(this);
