@@ -178,4 +178,13 @@ CubeDefs Catalog::cubeDefs() const
     return *d->cubeDefs;
 }
 
+QueryResult Catalog::execute(const QString &statement) const
+{
+    if (!d->connection)
+        throw Failure(CatalogFailure::NotOpen,
+                      QStringLiteral("The catalog has no active connection."),
+                      CatalogSource::Catalog);
+    return d->connection->dataSource()->execute(statement);
+}
+
 } // namespace mdx

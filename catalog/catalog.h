@@ -124,6 +124,8 @@ public:
     void setActiveConnection(const Connection &connection);
     // Throws when no connection is bound or the source cannot list its cubes.
     CubeDefs cubeDefs() const;
+    // Runs a statement on the bound connection's source; throws its failure.
+    QueryResult execute(const QString &statement) const;
 
 private:
     struct Data;

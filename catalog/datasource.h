@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xmla/xmlaanswer.h"
+
 #include <QList>
 #include <QString>
 
@@ -47,6 +49,9 @@ struct CubeInfo
     QString description;
 };
 
+// What a statement returned, as the server client reads it (see xmla/xmlaanswer.h).
+using QueryResult = XmlaExecuteResult;
+
 // One open catalog behind a Connection: the embedded sample, a schema file, or a server.
 // Every operation may throw mdx::Failure.
 class DataSource
@@ -63,6 +68,9 @@ public:
     virtual int requestCount() const { return 0; }
     // Only a source that waits for a server shows its waits.
     virtual void setWaitIndicator(std::shared_ptr<WaitIndicator>) { }
+    // Runs a statement on the catalog's data. Sources that only describe cubes fail with
+    // CatalogFailure::HoldsNoData, whose description tells the user where data is found.
+    virtual QueryResult execute(const QString &statement);
 };
 
 } // namespace mdx

@@ -1,7 +1,7 @@
 #include "xmladatasource.h"
 
-#include "connectionstring.h"
 #include "common/failurecodes.h"
+#include "connectionstring.h"
 
 #include <algorithm>
 #include <climits>
@@ -283,7 +283,14 @@ XmlaExecuteResult XmlaDataSource::execute(const QString &statement)
     XmlaParameters properties = catalogProperty();
     properties.append({ QStringLiteral("Format"), QStringLiteral("Multidimensional") });
     properties.append({ QStringLiteral("AxisFormat"), QStringLiteral("TupleFormat") });
-    return mClient.execute(statement, properties, QStringLiteral("Running the statement…"));
+    XmlaExecuteResult result
+        = mClient.execute(statement, properties, QStringLiteral("Running the statement…"));
+    if (result.axisNames.size() > 2)
+        fail(XmlaFailure::TooManyAxes,
+             QStringLiteral("The statement returns %1 axes; a result is shown on columns and "
+                            "rows only, so use at most two axes.")
+                 .arg(result.axisNames.size()));
+    return result;
 }
 
 } // namespace mdx

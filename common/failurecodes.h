@@ -35,6 +35,9 @@ constexpr qint32 ItemOutOfRange = qint32(0x8004B00E);
 constexpr qint32 NotOpen = qint32(0x8004B00F);
 constexpr qint32 AlreadyOpen = qint32(0x8004B010);
 constexpr qint32 ObjectNotSet = qint32(0x8004B011);
+// A statement was to run on a source that describes cubes but holds no data (the embedded
+// sample, a schema file).
+constexpr qint32 HoldsNoData = qint32(0x8004B012);
 // The user ended a wait. Keeps the value it had when only the server client could raise it.
 constexpr qint32 Cancelled = qint32(0x8004B104);
 } // namespace CatalogFailure
@@ -62,6 +65,8 @@ constexpr qint32 BadAddress = qint32(0x8004B115);
 constexpr qint32 Busy = qint32(0x8004B116);
 constexpr qint32 NoEventLoop = qint32(0x8004B117);
 constexpr qint32 Encoding = qint32(0x8004B118);
+// A result with more axes than columns and rows.
+constexpr qint32 TooManyAxes = qint32(0x8004B119);
 } // namespace XmlaFailure
 
 // The window: 0x8004C0xx.

@@ -2,11 +2,13 @@
 # Starts and stops the OLAP test server (Mondrian's XML for Analysis servlet from Debian's
 # packages, see tests/olap-server/) on 127.0.0.1.
 #
-#   scripts/olap-server.sh start [STATE_DIR]   compile the launcher, start, wait until ready
+#   scripts/olap-server.sh start [STATE_DIR]   compile the launcher, start, wait until ready;
+#                                              prints the connection string for the wizard
 #   scripts/olap-server.sh stop  [STATE_DIR]   stop it (TERM, then KILL); safe to repeat
 #   scripts/olap-server.sh status [STATE_DIR]
 #
-# STATE_DIR defaults to $OLAP_SERVER_STATE_DIR. After a successful start it holds:
+# STATE_DIR defaults to $OLAP_SERVER_STATE_DIR, else /tmp/mdx-wizard-olap-server (so that a
+# person can start and stop it without naming one). After a successful start it holds:
 #   url       http://127.0.0.1:PORT/xmla
 #   secure-url, user, password   the same catalog behind HTTP Basic authentication
 #   port, pid, server.log, datasources.xml, classes/, tmp/
@@ -34,9 +36,7 @@ libslf4j-java libcommons-collections3-java default-jre-headless openjdk-17-jdk-h
 die() { echo "olap-server: $*" >&2; exit 1; }
 
 state_dir() {
-    local dir="${1:-${OLAP_SERVER_STATE_DIR:-}}"
-    [[ -n "$dir" ]] || die "no state directory: pass one or set OLAP_SERVER_STATE_DIR"
-    echo "$dir"
+    echo "${1:-${OLAP_SERVER_STATE_DIR:-/tmp/mdx-wizard-olap-server}}"
 }
 
 tool() {
@@ -169,6 +169,15 @@ start() {
     echo "$url" >"$dir/url"
     echo "http://127.0.0.1:$port/xmla-secure" >"$dir/secure-url"
     echo "olap-server: ready at $url (pid $pid, $((($(date +%s%N) - started) / 1000000)) ms)"
+    # What a person needs next; the tests read the state directory instead.
+    local stop_command="bash $root/scripts/olap-server.sh stop"
+    [[ -n "${1:-}" || -n "${OLAP_SERVER_STATE_DIR:-}" ]] && stop_command+=" $dir"
+    cat <<EOF
+Connection string to paste into the wizard (then press Connect, lay out a query, press F9):
+  provider=msolap;data source=$url;initial catalog=OlapTest
+Stop it with: $stop_command
+It also stops when the process that started it ends (pid ${OLAP_SERVER_OWNER:-$PPID}) and after ${OLAP_SERVER_LIFETIME:-3600} s.
+EOF
 }
 
 status() {

@@ -1,6 +1,7 @@
 #include "mdxform.h"
 
 #include "modelviews.h"
+#include "previewwindow.h"
 #include "prompter.h"
 #include "schemafill.h"
 #include "treedrag.h"
@@ -11,12 +12,14 @@
 #include "model/mdxstatement.h"
 #include "model/placement.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -208,6 +211,17 @@ void MdxForm::createControls()
     mMdxTextbox->installEventFilter(this);
     connect(mMdxTextbox, &QPlainTextEdit::textChanged, this, &MdxForm::mdxTextboxChange);
 
+    mPreviewAction = new QAction(QStringLiteral("Preview Results"), this);
+    mPreviewAction->setObjectName(QStringLiteral("PreviewAction"));
+    mPreviewAction->setShortcut(QKeySequence(Qt::Key_F9));
+    mPreviewAction->setShortcutContext(Qt::WindowShortcut);
+    mPreviewAction->setEnabled(false);
+    addAction(mPreviewAction);
+    connect(mPreviewAction, &QAction::triggered, this, &MdxForm::previewActionTrigger);
+    mMdxTextbox->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mMdxTextbox, &QWidget::customContextMenuRequested, this,
+            &MdxForm::mdxTextboxContextMenu);
+
     mCopyButton = place(new QPushButton(QStringLiteral("Copy"), this), "CopyButton",
                         twipsRect(6360, 8520, 1095, 375));
     mCopyButton->setDefault(true);
@@ -311,6 +325,7 @@ void MdxForm::showCubes(const Connection &connection)
     mTreeDrag->setCursors(loadCursor(101, 16, 8), loadCursor(102, 0, 0));
     mCatalog = Catalog();
     mCatalog.setActiveConnection(held);
+    mPreviewAction->setEnabled(true);
     setWindowTitle(QStringLiteral("Orvanta 3.0 MDX Wizard"));
     fillCubeList();
     if (mCubeCombo->count() == 0)
@@ -523,6 +538,27 @@ void MdxForm::cancelButtonClick()
 {
     setMdxString(QString());
     finish(CloseReason::Cancel);
+}
+
+// The editor's own menu, and the preview with its shortcut shown.
+void MdxForm::mdxTextboxContextMenu(QPoint at)
+{
+    const std::unique_ptr<QMenu> menu(mMdxTextbox->createStandardContextMenu(at));
+    menu->addSeparator();
+    menu->addAction(mPreviewAction);
+    menu->exec(mMdxTextbox->viewport()->mapToGlobal(at));
+}
+
+void MdxForm::previewActionTrigger()
+{
+    runHandler([this] { previewResults(); });
+}
+
+void MdxForm::previewResults()
+{
+    if (!mPreview)
+        mPreview = new PreviewWindow(this);
+    mPreview->preview(mCatalog, mCubeCombo->currentText(), mMdxString);
 }
 
 void MdxForm::reject()

@@ -5,11 +5,13 @@
 #include "model/measurelist.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -22,6 +24,7 @@ class QTreeWidget;
 namespace mdx {
 
 class MeasuresView;
+class PreviewWindow;
 class Prompter;
 class TreeDrag;
 class TreeView;
@@ -91,6 +94,8 @@ private:
     void copyButtonClick();
     void okButtonClick();
     void cancelButtonClick();
+    void mdxTextboxContextMenu(QPoint at);
+    void previewActionTrigger();
 
     // Operations.
     void connectToDataSource();
@@ -103,6 +108,8 @@ private:
     void toggleMeasure(int position);
     void applyMeasuresRule(int position);
     void finish(CloseReason reason);
+    // Runs the statement box's text on the connection and shows what it returns.
+    void previewResults();
 
     bool connectImageMouse(QEvent *event);
     bool mdxTextboxKey(QEvent *event);
@@ -157,6 +164,10 @@ private:
     std::shared_ptr<WaitIndicator> mWaitIndicator;
 
     bool mConnectPressed = false;
+
+    // F9 and the statement box's menu; usable once a connection is open.
+    QAction *mPreviewAction = nullptr;
+    QPointer<PreviewWindow> mPreview;
 };
 
 } // namespace mdx

@@ -3,6 +3,7 @@
 #include "xmlanamespaces.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -311,8 +312,12 @@ XmlaExecuteResult XmlaClient::execute(const QString &statement, const XmlaParame
         XmlaResponseReader::Kind::Execute, executeBody(statement, properties),
         QByteArrayLiteral("\"urn:schemas-microsoft-com:xml-analysis:Execute\""),
         mSettings.responseLimit));
+    QElapsedTimer clock;
+    clock.start();
     run(exchanges, waitText);
-    return exchanges.front()->reader.executeResult();
+    XmlaExecuteResult result = exchanges.front()->reader.executeResult();
+    result.elapsedMs = clock.elapsed();
+    return result;
 }
 
 // Sends every request, waits for all answers, and throws the first failure.

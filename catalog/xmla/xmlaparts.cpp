@@ -53,6 +53,26 @@ int XmlaExecuteResult::tupleCount(const QString &axisName) const
     return i < 0 ? 0 : axisTupleCounts.at(i);
 }
 
+const QList<QStringList> &XmlaExecuteResult::columnHeaders() const
+{
+    static const QList<QStringList> none;
+    return axisTuples.isEmpty() ? none : axisTuples.at(0);
+}
+
+const QList<QStringList> &XmlaExecuteResult::rowHeaders() const
+{
+    static const QList<QStringList> none;
+    return axisTuples.size() < 2 ? none : axisTuples.at(1);
+}
+
+const XmlaCell &XmlaExecuteResult::cell(int row, int column) const
+{
+    static const XmlaCell blank;
+    const qsizetype i = qsizetype(row) * shownColumns + column;
+    return row < 0 || column < 0 || column >= shownColumns || i >= cells.size() ? blank
+                                                                                : cells.at(i);
+}
+
 // ---- Fault: <faultcode/>, <faultstring/>, <faultactor/>, and in the detail either
 // <Error ErrorCode=".." Description=".."/> or <error><code/><desc/><source/></error>.
 
@@ -151,38 +171,168 @@ void XmlaRowsetPart::text(QStringView text)
         mText.append(text);
 }
 
-// ---- Result: <Axes><Axis name=".."><Tuples><Tuple/>...</Tuples></Axis></Axes> and
-// <CellData><Cell/>...</CellData>.
+// ---- Result: <Axes><Axis name=".."><Tuples><Tuple><Member><Caption/>...</Member>...</Tuple>
+// </Tuples></Axis></Axes> and <CellData><Cell CellOrdinal=".."><Value/><FmtValue/></Cell>
+// </CellData>. Axes come before the cells, so the grid's size is known when cells arrive.
+
+namespace {
+
+bool isNumberType(QStringView type)
+{
+    static const QStringList numbers { "double",       "float",         "decimal",
+                                       "int",          "integer",       "long",
+                                       "short",        "byte",          "unsignedInt",
+                                       "unsignedLong", "unsignedShort", "unsignedByte" };
+    const qsizetype colon = type.indexOf(u':');
+    return numbers.contains(type.mid(colon + 1).toString());
+}
+
+const QString XsiNamespace = QStringLiteral("http://www.w3.org/2001/XMLSchema-instance");
+
+} // namespace
 
 bool XmlaResultPart::start(QStringView ns, QStringView name, QStringView parentName,
                            const QXmlStreamAttributes &attributes, int level)
 {
     switch (level) {
     case 1: // OlapInfo, and anything we do not know, is skipped
+        if (ns == XmlaNamespace::Dataset && name == QLatin1String("CellData"))
+            layOut();
         return ns == XmlaNamespace::Dataset
             && (name == QLatin1String("Axes") || name == QLatin1String("CellData"));
     case 2:
-        if (parentName == QLatin1String("CellData")) {
-            if (name == QLatin1String("Cell"))
-                ++mResult.cellCount;
+        if (parentName == QLatin1String("CellData"))
+            return name == QLatin1String("Cell") && startCell(attributes);
+        if (name != QLatin1String("Axis"))
             return false;
+        mInSlicer = attributes.value(QLatin1String("name")) == QLatin1String("SlicerAxis");
+        mCurrentAxis = -1;
+        if (!mInSlicer) {
+            mResult.axisNames.append(attributes.value(QLatin1String("name")).toString());
+            mResult.axisTupleCounts.append(0);
+            mResult.axisTuples.append(QList<QStringList>());
+            mCurrentAxis = int(mResult.axisNames.size()) - 1;
         }
-        if (name != QLatin1String("Axis")
-            || attributes.value(QLatin1String("name")) == QLatin1String("SlicerAxis"))
-            return false;
-        mResult.axisNames.append(attributes.value(QLatin1String("name")).toString());
-        mResult.axisTupleCounts.append(0);
-        mCurrentAxis = int(mResult.axisNames.size()) - 1;
         return true;
     case 3:
+        if (parentName == QLatin1String("Cell")) {
+            if (name == QLatin1String("Value")) {
+                mCell.numeric = isNumberType(attributes.value(XsiNamespace, QLatin1String("type")));
+                capture(&mCell.value, level);
+            } else if (name == QLatin1String("FmtValue")) {
+                capture(&mCell.formattedValue, level);
+            }
+            return mCapture != nullptr;
+        }
         return name == QLatin1String("Tuples");
     case 4:
-        if (name == QLatin1String("Tuple") && mCurrentAxis >= 0)
-            ++mResult.axisTupleCounts[mCurrentAxis];
-        return false;
+        return name == QLatin1String("Tuple") && startTuple();
+    case 5:
+        mCaption.clear();
+        mUniqueName.clear();
+        return name == QLatin1String("Member");
+    case 6:
+        if (name == QLatin1String("Caption"))
+            capture(&mCaption, level);
+        else if (name == QLatin1String("UName"))
+            capture(&mUniqueName, level);
+        return mCapture != nullptr;
     default:
         return true;
     }
+}
+
+// Counts every tuple; keeps the members of the ones a grid can show.
+bool XmlaResultPart::startTuple()
+{
+    mTuple.clear();
+    if (mInSlicer)
+        return true;
+    if (mCurrentAxis < 0)
+        return false;
+    return ++mResult.axisTupleCounts[mCurrentAxis] <= XmlaExecuteResult::MaxCells;
+}
+
+bool XmlaResultPart::startCell(const QXmlStreamAttributes &attributes)
+{
+    ++mResult.cellCount;
+    layOut();
+    bool ok = false;
+    const qint64 given = attributes.value(QLatin1String("CellOrdinal")).toLongLong(&ok);
+    const qint64 ordinal = ok ? given : mNextOrdinal;
+    mNextOrdinal = ordinal + 1;
+    const qint64 columns = mResult.totalColumns();
+    mCellIndex = -1;
+    if (columns <= 0 || ordinal < 0)
+        return false;
+    const qint64 row = ordinal / columns, column = ordinal % columns;
+    if (row >= mResult.shownRows || column >= mResult.shownColumns)
+        return false; // beyond what is kept: counted, never read
+    mCellIndex = row * mResult.shownColumns + column;
+    mCell = XmlaCell();
+    return true;
+}
+
+void XmlaResultPart::capture(QString *into, int level)
+{
+    into->clear();
+    mCapture = into;
+    mCaptureLevel = level;
+}
+
+void XmlaResultPart::end(int level)
+{
+    if (mCapture && level == mCaptureLevel) {
+        mCapture = nullptr;
+        return;
+    }
+    switch (level) {
+    case 5: // a member: its caption, or its unique name if it has none
+        mTuple.append(mCaption.isEmpty() ? mUniqueName : mCaption);
+        break;
+    case 4:
+        if (mInSlicer)
+            mResult.slicer.append(mTuple);
+        else if (mCurrentAxis >= 0)
+            mResult.axisTuples[mCurrentAxis].append(mTuple);
+        break;
+    case 2:
+        if (mCellIndex >= 0 && mCellIndex < mResult.cells.size())
+            mResult.cells[mCellIndex] = std::move(mCell);
+        mCellIndex = -1;
+        mInSlicer = false;
+        mCurrentAxis = -1;
+        break;
+    default:
+        break;
+    }
+}
+
+void XmlaResultPart::text(QStringView text)
+{
+    if (mCapture)
+        mCapture->append(text);
+}
+
+// The kept grid: all columns up to the cell limit, then as many rows as fit beside them.
+void XmlaResultPart::layOut()
+{
+    if (mLaidOut)
+        return;
+    mLaidOut = true;
+    constexpr int limit = XmlaExecuteResult::MaxCells;
+    XmlaExecuteResult &r = mResult;
+    r.shownColumns = std::min(r.totalColumns(), limit);
+    r.shownRows = r.shownColumns == 0
+        ? std::min(r.totalRows(), limit)
+        : std::min(r.totalRows(), std::max(1, limit / r.shownColumns));
+    if (!r.axisTuples.isEmpty())
+        r.axisTuples[0].resize(std::min<qsizetype>(r.axisTuples[0].size(), r.shownColumns));
+    if (r.axisTuples.size() > 1)
+        r.axisTuples[1].resize(std::min<qsizetype>(r.axisTuples[1].size(), r.shownRows));
+    for (qsizetype i = 2; i < r.axisTuples.size(); ++i)
+        r.axisTuples[i].clear();
+    r.cells.resize(qsizetype(r.shownColumns) * r.shownRows);
 }
 
 } // namespace mdx

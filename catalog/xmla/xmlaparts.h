@@ -49,17 +49,35 @@ private:
     int mColumnLevel = 0;
 };
 
-// The counts of an Execute answer; the members of the tuples are not needed for counting.
+// A multidimensional result: the axes' tuples and the cells, kept up to the result's cell
+// limit and counted beyond it (see XmlaExecuteResult).
 class XmlaResultPart
 {
 public:
     bool start(QStringView ns, QStringView name, QStringView parentName,
                const QXmlStreamAttributes &attributes, int level);
+    void end(int level);
+    void text(QStringView text);
+    // The result has ended: lays out the grid if no cells came to do it.
+    void finish() { layOut(); }
     const XmlaExecuteResult &result() const { return mResult; }
 
 private:
+    bool startTuple();
+    bool startCell(const QXmlStreamAttributes &attributes);
+    void capture(QString *into, int level);
+    void layOut();
+
     XmlaExecuteResult mResult;
     int mCurrentAxis = -1;
+    bool mInSlicer = false;
+    bool mLaidOut = false;
+    QStringList mTuple;
+    QString mCaption, mUniqueName;
+    XmlaCell mCell;
+    qsizetype mCellIndex = -1;
+    qint64 mNextOrdinal = 0;
+    QString *mCapture = nullptr;
+    int mCaptureLevel = 0;
 };
-
 } // namespace mdx

@@ -203,6 +203,8 @@ void XmlaResponseReader::endElement()
         mFault.end(level);
     else if (mPart == Part::Rowset)
         mRowset.end(level);
+    else if (mPart == Part::Result)
+        mResult.end(level);
 }
 
 void XmlaResponseReader::endPart()
@@ -211,6 +213,8 @@ void XmlaResponseReader::endPart()
         failFromFault();
         return;
     }
+    if (mPart == Part::Result)
+        mResult.finish();
     mPart = Part::Envelope;
     mPartDepth = 0;
     if (mResultError)
@@ -225,6 +229,8 @@ void XmlaResponseReader::text()
         mFault.text(mXml.text());
     else if (mPart == Part::Rowset)
         mRowset.text(mXml.text());
+    else if (mPart == Part::Result)
+        mResult.text(mXml.text());
 }
 
 // What the end of the body says about an answer that has not failed yet.

@@ -14,9 +14,9 @@
 namespace mdx {
 
 // Reads one SOAP answer as it arrives, chunk by chunk, without keeping the body: rows of a
-// rowset, or the counts of a multidimensional result, or a fault. Namespaces are matched by
-// URI; the inline schema is skipped; the encoding the document declares is honoured.
-// Never throws: the outcome is asked for at the end.
+// rowset, or a multidimensional result (up to its cell limit), or a fault. Namespaces are matched
+// by URI; the inline schema is skipped; the encoding the document declares is honoured. Never
+// throws: the outcome is asked for at the end.
 class XmlaResponseReader
 {
 public:
