@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -112,5 +113,27 @@ private:
     Handler mHandler;
     QList<std::pair<QPointer<QTcpSocket>, HttpRequest>> mWaiting;
 };
+
+// What the test server answered (tests/data/xmla/recorded), and the file of its answer for the
+// cube Sales to a request: DBSCHEMA_CATALOGS catalogs.xml, MDSCHEMA_LEVELS sales-levels.xml, ...,
+// a statement execute-sales.xml.
+inline QByteArray recorded(const QString &file)
+{
+    return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla/recorded/") + file);
+}
+
+inline QString recordedFile(const HttpRequest &request)
+{
+    static const QRegularExpression type(QStringLiteral("RequestType>\\w+_(\\w+)<"));
+    const QString asked = type.match(QString::fromUtf8(request.body)).captured(1).toLower();
+    if (asked.isEmpty())
+        return QStringLiteral("execute-sales.xml");
+    return (asked == u"catalogs" || asked == u"cubes" ? asked : "sales-" + asked) + ".xml";
+}
+
+inline std::optional<QByteArray> recordedAnswer(const HttpRequest &request)
+{
+    return FakeHttpServer::chunked(recorded(recordedFile(request)), 1000);
+}
 
 } // namespace mdx::test

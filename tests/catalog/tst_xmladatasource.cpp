@@ -12,15 +12,12 @@ using namespace mdx;
 using test::FakeHttpServer;
 using test::HttpRequest;
 using test::outline;
+using test::recorded;
+using test::recordedAnswer;
 
 namespace {
 
 const QString Password = QStringLiteral("Pa55-word-secret");
-
-QByteArray recorded(const QString &name)
-{
-    return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla/recorded/") + name);
-}
 
 // The texts of the request's innermost elements of the XMLA namespace by name (RequestType,
 // CATALOG_NAME, Catalog, Statement, ...), read the way a server reads them.
@@ -40,23 +37,6 @@ QHash<QString, QString> sent(const HttpRequest &request)
             name.clear();
     }
     return fields;
-}
-
-// The recorded answer's file (DBSCHEMA_CATALOGS: catalogs.xml, MDSCHEMA_LEVELS:
-// sales-levels.xml, ..., a statement: execute-sales.xml).
-QString answerFile(const HttpRequest &request)
-{
-    const auto fields = sent(request);
-    const QString type = fields.value(QStringLiteral("RequestType"));
-    if (fields.contains(QStringLiteral("Statement")))
-        return QStringLiteral("execute-sales.xml");
-    const bool schema = type.startsWith(u"MDSCHEMA_") && type != u"MDSCHEMA_CUBES";
-    return (schema ? "sales-" : "") + type.section(u'_', 1).toLower() + ".xml";
-}
-
-std::optional<QByteArray> recordedAnswer(const HttpRequest &request)
-{
-    return FakeHttpServer::chunked(recorded(answerFile(request)), 1000);
 }
 
 XmlaSettings settingsFor(const FakeHttpServer &server)
@@ -109,9 +89,9 @@ private slots:
         const QString odd = QStringLiteral("A&B <\"x\"> ]]> caf\u00e9");
         FakeHttpServer server;
         server.setHandler([&](const HttpRequest &request) {
-            return FakeHttpServer::chunked(
-                recorded(answerFile(request)).replace("OlapTest", odd.toHtmlEscaped().toUtf8()),
-                1000);
+            return FakeHttpServer::chunked(recorded(test::recordedFile(request))
+                                               .replace("OlapTest", odd.toHtmlEscaped().toUtf8()),
+                                           1000);
         });
         const auto source = XmlaDataSource::open(settingsFor(server), odd);
         QCOMPARE(source->cubes().size(), 4);
@@ -232,7 +212,7 @@ private slots:
         server.setHandler([&](const HttpRequest &request) -> std::optional<QByteArray> {
             if (sent(request).value(QStringLiteral("RequestType")) == failing)
                 return answer;
-            if (holdOthers && answerFile(request).startsWith(u"sales-"))
+            if (holdOthers && test::recordedFile(request).startsWith(u"sales-"))
                 return std::nullopt;
             return recordedAnswer(request);
         });

@@ -13,13 +13,9 @@
 using namespace mdx;
 using Kind = XmlaResponseReader::Kind;
 using test::readXmla;
+using test::recorded;
 
 namespace {
-
-QByteArray recorded(const QString &name)
-{
-    return test::FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla/recorded/") + name);
-}
 
 QByteArray handmade(const QString &name)
 {
