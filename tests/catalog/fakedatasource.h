@@ -2,10 +2,6 @@
 
 #include "catalog/datasource.h"
 #include "common/failure.h"
-#include "common/failurecodes.h"
-
-#include <QList>
-#include <QString>
 
 #include <memory>
 
@@ -19,7 +15,6 @@ class FakeDataSource : public DataSource
 public:
     enum class FailAt { Nothing, Cubes, CubeSchema };
 
-    QString name = QStringLiteral("Fake");
     QList<CubeInfo> cubeList;
     QList<std::shared_ptr<const CubeSchema>> schemas; // by cube position
     FailAt failAt = FailAt::Nothing;
@@ -28,7 +23,7 @@ public:
     int cubesCalls = 0;
     QList<int> schemaCalls;
 
-    QString catalogName() const override { return name; }
+    QString catalogName() const override { return QStringLiteral("Fake"); }
 
     QList<CubeInfo> cubes() override
     {
@@ -44,8 +39,7 @@ public:
         if (failAt == FailAt::CubeSchema)
             throw failure;
         if (cubeIndex < 0 || cubeIndex >= cubeList.size())
-            throw Failure(CatalogFailure::ItemOutOfRange, QStringLiteral("No such cube."),
-                          QStringLiteral("FakeSource"));
+            throw Failure(CatalogFailure::ItemOutOfRange, QStringLiteral("No such cube."), {});
         return schemas.value(cubeIndex);
     }
 };

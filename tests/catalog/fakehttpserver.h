@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QByteArray>
 #include <QFile>
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -21,54 +21,52 @@ struct HttpRequest
     QByteArray body;
 };
 
-// A scripted HTTP server on 127.0.0.1 for the client's failure paths: each request is
-// answered with the raw bytes the handler returns (written as they are, then the connection
-// is closed), or held unanswered while the handler returns nothing.
+// A scripted HTTP server on 127.0.0.1: each request is answered with the raw bytes the handler
+// returns (then the connection is closed), or held unanswered while it returns nothing.
 class FakeHttpServer
 {
 public:
     using Handler = std::function<std::optional<QByteArray>(const HttpRequest &)>;
+    // Nothing is answered until this many requests wait: a client that sends one request
+    // after another would wait for ever.
+    int answerWhenWaiting = 1;
+    int delayMs = 0;
+    QList<HttpRequest> requests;
 
     FakeHttpServer()
     {
         mServer.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&mServer, &QTcpServer::newConnection, &mServer, [this] { accept(); });
+        QObject::connect(&mServer, &QTcpServer::newConnection, &mServer, [this] {
+            while (QTcpSocket *socket = mServer.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [=, this] { read(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
     }
 
+    void setHandler(Handler handler) { mHandler = std::move(handler); }
     QUrl url() const
     {
         return QUrl(QStringLiteral("http://127.0.0.1:%1/xmla").arg(mServer.serverPort()));
     }
-    void setHandler(Handler handler) { mHandler = std::move(handler); }
-    // Answer nothing until this many requests are waiting, then answer them all: a client
-    // that sends one request after another would wait for ever (and time out).
-    void answerWhenWaiting(int count) { mAnswerWhen = count; }
-    // Answer this many milliseconds after the request came in.
-    void setDelay(int milliseconds) { mDelay = milliseconds; }
-    const QList<HttpRequest> &requests() const { return mRequests; }
 
-    // A whole HTTP/1.1 response with Content-Length.
     static QByteArray response(int status, const QByteArray &body,
-                               const QByteArray &contentType = "text/xml",
-                               const QByteArray &extraHeaders = {})
+                               const QByteArray &headers = "Content-Type: text/xml\r\n")
     {
-        return "HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Status")
-            + "\r\n"
-            + (contentType.isEmpty() ? QByteArray() : "Content-Type: " + contentType + "\r\n")
-            + extraHeaders + "Content-Length: " + QByteArray::number(body.size())
-            + "\r\nConnection: close\r\n\r\n" + body;
+        return "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n" + headers
+            + "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"
+            + body;
     }
 
-    // A chunked response, as the real server sends them; `complete` false leaves out the
-    // last chunk, as a server that died in the middle would.
-    static QByteArray chunked(const QByteArray &body, int chunkSize, bool complete = true)
+    // Chunked, as the real server answers; `complete` false leaves out the last chunk.
+    static QByteArray chunked(const QByteArray &body, int size, bool complete = true)
     {
         QByteArray out = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n"
                          "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
-        for (qsizetype i = 0; i < body.size(); i += chunkSize) {
-            const QByteArray part = body.mid(i, chunkSize);
-            out += QByteArray::number(part.size(), 16) + "\r\n" + part + "\r\n";
-        }
+        for (qsizetype i = 0; i < body.size(); i += size)
+            out += QByteArray::number(body.mid(i, size).size(), 16) + "\r\n" + body.mid(i, size)
+                + "\r\n";
         return complete ? out + "0\r\n\r\n" : out;
     }
 
@@ -81,71 +79,61 @@ public:
     }
 
 private:
-    struct Client
+    void read(QTcpSocket *socket)
     {
-        QPointer<QTcpSocket> socket;
-        QByteArray buffer;
-        bool waiting = false;
-        HttpRequest request;
-    };
-
-    void accept()
-    {
-        while (QTcpSocket *socket = mServer.nextPendingConnection()) {
-            auto client = std::make_shared<Client>(Client { socket, {}, false, {} });
-            mClients.append(client);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, client] {
-                client->buffer += client->socket->readAll();
-                parse(*client);
-            });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    }
-
-    void parse(Client &client)
-    {
-        const qsizetype end = client.buffer.indexOf("\r\n\r\n");
-        if (client.waiting || end < 0)
+        const QByteArray data = socket->peek(socket->bytesAvailable());
+        const qsizetype end = data.indexOf("\r\n\r\n");
+        if (end < 0)
             return;
-        HttpRequest &request = client.request;
-        for (const QByteArray &line : client.buffer.left(end).split('\n')) {
+        HttpRequest request;
+        for (const QByteArray &line : data.left(end).split('\n')) {
             if (const qsizetype colon = line.indexOf(':'); colon > 0)
                 request.headers.insert(line.left(colon).trimmed().toLower(),
                                        line.mid(colon + 1).trimmed());
         }
         const qsizetype length = request.headers.value("content-length").toLongLong();
-        if (client.buffer.size() < end + 4 + length)
+        if (data.size() < end + 4 + length)
+            return; // not all in yet
+        request.body = socket->readAll().mid(end + 4, length);
+        requests.append(request);
+        mWaiting.append({ socket, request });
+        mWaiting.removeIf([](const auto &waiting) { return !waiting.first; });
+        if (mWaiting.size() < answerWhenWaiting)
             return;
-        request.body = client.buffer.mid(end + 4, length);
-        client.waiting = true;
-        mRequests.append(request);
-        const auto waiting = [](const auto &c) { return c->socket && c->waiting; };
-        if (std::count_if(mClients.cbegin(), mClients.cend(), waiting) < mAnswerWhen)
-            return;
-        for (const auto &c : mClients) {
-            if (waiting(c))
-                answer(*c);
+        for (const auto &[client, asked] : std::exchange(mWaiting, {})) {
+            if (const std::optional<QByteArray> bytes = mHandler(asked))
+                QTimer::singleShot(delayMs, client.data(), [client, bytes] {
+                    client->write(*bytes);
+                    client->disconnectFromHost();
+                });
         }
-    }
-
-    void answer(Client &client)
-    {
-        client.waiting = false;
-        const std::optional<QByteArray> bytes = mHandler(client.request);
-        if (!bytes)
-            return; // held: the client waits until it gives up
-        QTimer::singleShot(mDelay, client.socket, [socket = client.socket, data = *bytes] {
-            socket->write(data);
-            socket->disconnectFromHost();
-        });
     }
 
     QTcpServer mServer;
     Handler mHandler;
-    QList<std::shared_ptr<Client>> mClients;
-    QList<HttpRequest> mRequests;
-    int mAnswerWhen = 1;
-    int mDelay = 0;
+    QList<std::pair<QPointer<QTcpSocket>, HttpRequest>> mWaiting;
 };
+
+// What the test server answered (tests/data/xmla/recorded), and the file of its answer for the
+// cube Sales to a request: DBSCHEMA_CATALOGS catalogs.xml, MDSCHEMA_LEVELS sales-levels.xml, ...,
+// a statement execute-sales.xml.
+inline QByteArray recorded(const QString &file)
+{
+    return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla/recorded/") + file);
+}
+
+inline QString recordedFile(const HttpRequest &request)
+{
+    static const QRegularExpression type(QStringLiteral("RequestType>\\w+_(\\w+)<"));
+    const QString asked = type.match(QString::fromUtf8(request.body)).captured(1).toLower();
+    if (asked.isEmpty())
+        return QStringLiteral("execute-sales.xml");
+    return (asked == u"catalogs" || asked == u"cubes" ? asked : "sales-" + asked) + ".xml";
+}
+
+inline std::optional<QByteArray> recordedAnswer(const HttpRequest &request)
+{
+    return FakeHttpServer::chunked(recorded(recordedFile(request)), 1000);
+}
 
 } // namespace mdx::test

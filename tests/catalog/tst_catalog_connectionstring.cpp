@@ -1,8 +1,5 @@
 #include "catalog/connectionstring.h"
 #include "catalogtesting.h"
-#include "common/failure.h"
-
-#include <QTest>
 
 using namespace mdx;
 
@@ -101,10 +98,10 @@ private slots:
 
     void provider()
     {
-        QVERIFY(isOlapProvider(QStringLiteral(" MsOlap.10 ")));
-        QVERIFY(isOlapProvider(QStringLiteral("MSOLAP")));
-        QVERIFY(!isOlapProvider(QStringLiteral("MSOLAP.")));
-        QVERIFY(!isOlapProvider(QStringLiteral("SQLOLEDB")));
+        for (const auto &[text, olap] :
+             { std::pair(" MsOlap.10 ", true), std::pair("MSOLAP", true),
+               std::pair("MSOLAP.", false), std::pair("SQLOLEDB", false) })
+            QVERIFY2(isOlapProvider(QString::fromLatin1(text)) == olap, text);
     }
 };
 

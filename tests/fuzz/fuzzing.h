@@ -3,7 +3,7 @@
 // What each fuzz target checks besides the sanitizers: any other exception than mdx::Failure
 // escapes the target and ends the run, and so does a failure that does not say what went
 // wrong and where.
-#include "model/failure.h"
+#include "common/failure.h"
 
 #include <QByteArray>
 
