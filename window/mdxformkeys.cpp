@@ -88,7 +88,8 @@ void MdxForm::createKeyboardControls()
 void MdxForm::nameControlsForAccessibility()
 {
     // The label's words without the colon, as a screen reader should say them.
-    const auto byLabel = [](QWidget *control, const QLabel *label) {
+    const auto byLabel = [](QWidget *control, QLabel *label) {
+        label->setBuddy(control);
         QString name = label->text();
         if (name.endsWith(QLatin1Char(':')))
             name.chop(1);
