@@ -113,6 +113,8 @@ private:
     // The keyboard road, undo and find (mdxformkeys.cpp).
     void createKeyboardControls();
     void nameControlsForAccessibility();
+    void connectKey();
+    void treeSpaceKey(Node *node);
     void treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target);
     void undoKey();
     void redoKey();

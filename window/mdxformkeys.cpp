@@ -4,6 +4,7 @@
 
 #include "findfield.h"
 #include "modelviews.h"
+#include "treedrag.h"
 #include "treemenu.h"
 
 #include <QComboBox>
@@ -44,7 +45,7 @@ Node *previousDimension(const Node &dimension)
 void MdxForm::createKeyboardControls()
 {
     // No text box uses F5, so it is Connect wherever the focus is.
-    connect(shortcut(this, Qt::Key_F5), &QShortcut::activated, this, &MdxForm::connectImageClick);
+    connect(shortcut(this, Qt::Key_F5), &QShortcut::activated, this, &MdxForm::connectKey);
     // The text boxes claim these keys for their own undo while they have the focus.
     connect(shortcut(this, QKeySequence::Undo), &QShortcut::activated, this, &MdxForm::undoKey);
     for (const QKeySequence &redo :
@@ -66,7 +67,7 @@ void MdxForm::createKeyboardControls()
         { view(mSchemaTree), QStringLiteral("Move to Sc&hema"), Qt::CTRL | Qt::Key_0 },
     });
     connect(mTreeMenu.get(), &TreeMenu::moveRequested, this, &MdxForm::treeMenuMove);
-    connect(mTreeMenu.get(), &TreeMenu::toggleRequested, this, &MdxForm::treeMouseDown);
+    connect(mTreeMenu.get(), &TreeMenu::toggleRequested, this, &MdxForm::treeSpaceKey);
 
     mFindField = new FindField(*mSchemaTree, this);
     mFindField->setObjectName(QStringLiteral("FindField"));
@@ -127,8 +128,24 @@ bool MdxForm::picture1Paint(QEvent *)
 
 // ---- Moves from the menu and the keys
 
+// A key pressed while the mouse drags a node ends that drag without a drop: the drop would
+// move whatever the key left selected.
+
+void MdxForm::connectKey()
+{
+    mTreeDrag->end();
+    connectImageClick();
+}
+
+void MdxForm::treeSpaceKey(Node *node)
+{
+    mTreeDrag->end();
+    treeMouseDown(node);
+}
+
 void MdxForm::treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target)
 {
+    mTreeDrag->end();
     runHandler([&] { moveByKeyboard(*source, node, *target); });
 }
 
@@ -175,6 +192,7 @@ void MdxForm::restore(const QuerySnapshot &state)
 
 void MdxForm::undoKey()
 {
+    mTreeDrag->end();
     runHandler([this] {
         if (auto previous = mHistory.undo(snapshot()))
             restore(*previous);
@@ -183,6 +201,7 @@ void MdxForm::undoKey()
 
 void MdxForm::redoKey()
 {
+    mTreeDrag->end();
     runHandler([this] {
         if (auto next = mHistory.redo(snapshot()))
             restore(*next);

@@ -229,6 +229,14 @@ private slots:
         QCOMPARE(schema()->currentItem()->text(0), "Time");
         QCOMPARE(outline(schema()), ticks);
         QCOMPARE(statement(), budget(descendants("Store", "Store Name")));
+
+        // A key during a mouse drag ends it without a drop.
+        press(at(schema(), item(schema(), "Time")));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        release(at(rows()));
+        QCOMPARE(dimensions(rows()), QStringList({ "Store" }));
+        QCOMPARE(outline(schema()), ticks);
     }
 
     // F5 is Connect wherever the focus is, text boxes included.
