@@ -1,7 +1,7 @@
 #include <QProcess>
 #include <QTest>
 
-// The wizard program driven by keys alone (keyboarddriver.cpp) prints the statement it built.
+// The wizard program, driven by keys alone (keyboarddriver.cpp), prints what they built.
 class TestKeyboardRoad : public QObject
 {
     Q_OBJECT
@@ -12,18 +12,20 @@ private slots:
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("LD_PRELOAD", MDX_KEYBOARD_DRIVER);
         // Under the sanitizers the driver is preloaded ahead of their runtime.
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        // Connect; the second cube; its first two dimensions to Rows and Columns; the last
+        // level on Rows unticked, back and unticked again; the first measure off; OK, and
+        // Enter for the copy confirmation.
+        env.insert("MDX_KEYS",
+                   "F5 Down Tab Ctrl+1 Ctrl+2 Tab End Space Ctrl+Z Ctrl+Y "
+                   "Tab Tab Tab Space Alt+O Return");
         program.setProcessEnvironment(env);
         program.start(MDX_PROGRAM, {});
         QVERIFY2(program.waitForFinished(60000), "the program did not end");
-        const QByteArray errors = program.readAllStandardError();
-        QVERIFY2(program.exitStatus() == QProcess::NormalExit, errors.constData());
         QCOMPARE(program.exitCode(), 0);
-        // Time with its last level unticked on Rows, Store on Columns, the first measure off.
         QCOMPARE(program.readAllStandardOutput(),
                  "select crossjoin({descendants([Time].currentmember,[Time].[Quarter])},"
                  "{descendants([Store].currentmember,[Store].[Store Name])}) on rows, "
