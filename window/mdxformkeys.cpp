@@ -74,14 +74,6 @@ void MdxForm::createKeyboardControls()
     QWidget::setTabOrder(mSchemaTree, mFindField);
     QWidget::setTabOrder(mFindField, mRowTree);
 
-    // A tick set from outside the window's own handling (assistive technology) goes through
-    // the measures rule like a click.
-    connect(mMeasuresList, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
-        const int row = mMeasuresList->row(item);
-        if (row >= 0 && (item->checkState() == Qt::Checked) != mMeasuresModel.isTicked(row))
-            runHandler([this, row] { toggleMeasure(row); });
-    });
-
     mPicture1->installEventFilter(this);
     nameControlsForAccessibility();
 }

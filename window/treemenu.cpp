@@ -41,20 +41,11 @@ TreeMenu::TreeMenu(const std::vector<Target> &targets, QObject *parent)
             LayoutTree *targetModel = &to.view->model();
             const size_t index = mSources.size();
             connect(action, &QAction::triggered, this, [=, this] {
-                const Source &source = mSources[index];
-                Node *node = mMenuKey.isEmpty() ? currentNode(source)
-                                                : source.view->model().find(mMenuKey);
+                Node *node = mMenuKey.isEmpty() ? currentNode(mSources[index])
+                                                : sourceModel->find(mMenuKey);
                 emit moveRequested(sourceModel, node, targetModel);
             });
         }
-        // The widget shows a check mark, but a tick from outside (assistive technology) is
-        // the window's to apply, as a press.
-        connect(&widget, &QTreeWidget::itemChanged, this,
-                [view = from.view, this](QTreeWidgetItem *item) {
-                    Node *node = view->nodeOf(item);
-                    if (node && (item->checkState(0) == Qt::Checked) != node->checked())
-                        emit toggleRequested(node);
-                });
         // The entry chosen acts after the menu has hidden; the node it was opened for is
         // forgotten after that.
         connect(source.menu, &QMenu::aboutToHide, this,
@@ -66,15 +57,6 @@ TreeMenu::TreeMenu(const std::vector<Target> &targets, QObject *parent)
 }
 
 TreeMenu::~TreeMenu() = default;
-
-QMenu *TreeMenu::menu(const TreeView &view) const
-{
-    for (const Source &source : mSources) {
-        if (source.view == &view)
-            return source.menu;
-    }
-    return nullptr;
-}
 
 const TreeMenu::Source *TreeMenu::sourceOf(const QObject *object) const
 {

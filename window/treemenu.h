@@ -8,7 +8,6 @@
 
 #include <vector>
 
-class QAction;
 class QMenu;
 class QPoint;
 class QTreeWidgetItem;
@@ -34,9 +33,6 @@ public:
     // Every tree is a source and a target; the menus list the targets in this order.
     explicit TreeMenu(const std::vector<Target> &targets, QObject *parent = nullptr);
     ~TreeMenu() override;
-
-    // The menu of a tree, for a look at its entries.
-    QMenu *menu(const TreeView &view) const;
 
 signals:
     // Move the dimension of `node` (a node of source; may be null) onto target.

@@ -233,8 +233,8 @@ private slots:
         const auto labels = accessible(cubes())->relations(QAccessible::Label);
         QCOMPARE(labels.value(0).first->text(QAccessible::Name), "Cube:");
 
-        QAccessibleInterface *list = accessible(measures())->child(0);
-        QVERIFY(list->state().checkable && list->state().checked);
+        QAccessibleInterface *amount = accessible(measures())->child(0);
+        QVERIFY(amount->state().checkable && amount->state().checked);
         QAccessibleInterface *account = accessible(schema())->child(1); // after the header
         QCOMPARE(account->text(QAccessible::Name), "Account");
         QVERIFY(account->state().checkable && !account->state().checked);
