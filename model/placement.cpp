@@ -54,17 +54,21 @@ Node *moveDimension(Node &dimension, LayoutTree &target)
     return copy;
 }
 
-Placement placeDroppedNode(LayoutTree &source, LayoutTree &target)
+Placement placeNode(LayoutTree &source, Node *node, LayoutTree &target)
 {
     if (&source == &target)
         return Placement::SameTree;
     if (target.countRootNodes() >= maxDimensionsPerAxis)
         return Placement::TargetFull;
-    Node *selected = source.selectedItem();
-    if (!selected)
+    if (!node)
         return Placement::NothingSelected;
-    moveDimension(selected->parent() ? *selected->parent() : *selected, target);
+    moveDimension(node->parent() ? *node->parent() : *node, target);
     return Placement::Moved;
+}
+
+Placement placeDroppedNode(LayoutTree &source, LayoutTree &target)
+{
+    return placeNode(source, source.selectedItem(), target);
 }
 
 } // namespace mdx

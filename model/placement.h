@@ -21,6 +21,10 @@ constexpr int maxDimensionsPerAxis = 3;
 // Throws Failure, leaving both trees unchanged, if a key is already in the target.
 Node *moveDimension(Node &dimension, LayoutTree &target);
 
+// The drop rule for the dimension of `node` (a node of source, or none): nothing when the
+// trees are the same, refused when the target is full, else the whole dimension moves.
+Placement placeNode(LayoutTree &source, Node *node, LayoutTree &target);
+
 // The drop rule: moves the whole dimension of the source's selected node onto the target
 // unless the trees are the same or the target is full.
 Placement placeDroppedNode(LayoutTree &source, LayoutTree &target);

@@ -5,6 +5,7 @@
 #include "prompter.h"
 #include "schemafill.h"
 #include "treedrag.h"
+#include "treemenu.h"
 #include "waitdialog.h"
 
 #include "common/failure.h"
@@ -120,6 +121,7 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
     connect(mTreeDrag.get(), &TreeDrag::dropped, this, &MdxForm::treeDragDrop);
     createControls();
     arrangeTabOrder();
+    createKeyboardControls();
     mWaitDialog = std::make_shared<WaitDialog>(this);
     mWaitIndicator = mWaitDialog;
 }
@@ -373,6 +375,8 @@ void MdxForm::loadCubeSchema()
     mColumnModel.clear();
     mMeasuresModel.clear();
     mMdxTextbox->setPlainText(QString());
+    // Another cube: the steps taken on the last one mean nothing here.
+    mHistory.clear();
 
     // The schema tree is refilled without repainting in between, and repaints again even
     // when the load fails half way.
@@ -392,9 +396,12 @@ void MdxForm::buildMdx()
 void MdxForm::treeMouseDown(Node *node)
 {
     runHandler([&] {
-        node->setChecked(!node->checked());
-        node->setSelected(true);
-        buildMdx();
+        recordStep([&] {
+            node->setChecked(!node->checked());
+            node->setSelected(true);
+            buildMdx();
+            return true;
+        });
     });
 }
 
@@ -405,10 +412,21 @@ void MdxForm::treeDragDrop(LayoutTree *source, LayoutTree *target)
 
 void MdxForm::placeDroppedNode(LayoutTree &source, LayoutTree &target)
 {
-    switch (mdx::placeDroppedNode(source, target)) {
+    placeNode(source, source.selectedItem(), target);
+}
+
+bool MdxForm::placeNode(LayoutTree &source, Node *node, LayoutTree &target)
+{
+    Placement placement = Placement::NothingSelected;
+    recordStep([&] {
+        placement = mdx::placeNode(source, node, target);
+        if (placement == Placement::Moved)
+            buildMdx();
+        return placement == Placement::Moved;
+    });
+    switch (placement) {
     case Placement::Moved:
-        buildMdx();
-        break;
+        return true;
     case Placement::TargetFull:
         mPrompter->showMessage(this, Prompter::Icon::Exclamation, QStringLiteral("Invalid Axis"),
                                QStringLiteral("This wizard only supports up to 3 dimensions on "
@@ -418,12 +436,15 @@ void MdxForm::placeDroppedNode(LayoutTree &source, LayoutTree &target)
     case Placement::NothingSelected:
         break;
     }
+    return false;
 }
 
 bool MdxForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mConnectImage)
         return connectImageMouse(event);
+    if (watched == mPicture1 && event->type() == QEvent::Paint)
+        return picture1Paint(event);
     if (watched == mMdxTextbox && event->type() == QEvent::KeyPress)
         return mdxTextboxKey(event);
     if (watched == mMeasuresList && event->type() == QEvent::KeyPress)
@@ -473,9 +494,14 @@ void MdxForm::toggleMeasure(int position)
 {
     if (position < 0)
         return;
-    mMeasuresModel.setTicked(position, !mMeasuresModel.isTicked(position));
-    applyMeasuresRule(position);
-    buildMdx();
+    recordStep([&] {
+        const bool wasTicked = mMeasuresModel.isTicked(position);
+        mMeasuresModel.setTicked(position, !wasTicked);
+        applyMeasuresRule(position);
+        buildMdx();
+        // A refused untick is no step.
+        return mMeasuresModel.isTicked(position) != wasTicked;
+    });
 }
 
 void MdxForm::applyMeasuresRule(int position)
@@ -491,6 +517,11 @@ void MdxForm::applyMeasuresRule(int position)
 
 void MdxForm::mdxTextboxChange()
 {
+    setMdxString(statementBoxText());
+}
+
+QString MdxForm::statementBoxText() const
+{
     // toPlainText() would turn no-break spaces into spaces and line separators into line
     // feeds, and the server would no longer know the names that hold them. Only the breaks
     // between the editor's paragraphs become line feeds.
@@ -501,7 +532,7 @@ void MdxForm::mdxTextboxChange()
             text += QLatin1Char('\n');
         text += block.text();
     }
-    setMdxString(text);
+    return text;
 }
 
 bool MdxForm::mdxTextboxKey(QEvent *event)

@@ -3,6 +3,7 @@
 #include "catalog/catalog.h"
 #include "model/layouttree.h"
 #include "model/measurelist.h"
+#include "model/undohistory.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -23,10 +24,12 @@ class QTreeWidget;
 
 namespace mdx {
 
+class FindField;
 class MeasuresView;
 class PreviewWindow;
 class Prompter;
 class TreeDrag;
+class TreeMenu;
 class TreeView;
 class WaitDialog;
 
@@ -104,12 +107,31 @@ private:
     void loadCubeSchema();
     void buildMdx();
     void placeDroppedNode(LayoutTree &source, LayoutTree &target);
+    // The drop rule for the dimension of `node`, with its message and rebuild; whether it moved.
+    bool placeNode(LayoutTree &source, Node *node, LayoutTree &target);
     // A click or Space on an entry: flips its tick, applies the measures rule, rebuilds.
     void toggleMeasure(int position);
     void applyMeasuresRule(int position);
     void finish(CloseReason reason);
     // Runs the statement box's text on the connection and shows what it returns.
     void previewResults();
+    QString statementBoxText() const;
+
+    // The keyboard road, undo and find (mdxformkeys.cpp).
+    void createKeyboardControls();
+    void nameControlsForAccessibility();
+    void connectKey();
+    void treeSpaceKey(Node *node);
+    void treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target);
+    void undoKey();
+    void redoKey();
+    void findKey();
+    void moveByKeyboard(LayoutTree &source, Node *node, LayoutTree &target);
+    // Makes a user's change of the query one step of the history, if it changed anything.
+    void recordStep(const std::function<bool()> &change);
+    QuerySnapshot snapshot() const;
+    void restore(const QuerySnapshot &state);
+    bool picture1Paint(QEvent *event);
 
     bool connectImageMouse(QEvent *event);
     bool mdxTextboxKey(QEvent *event);
@@ -159,6 +181,9 @@ private:
     std::vector<std::unique_ptr<TreeView>> mTreeViews;
     std::unique_ptr<MeasuresView> mMeasuresView;
     std::unique_ptr<TreeDrag> mTreeDrag;
+    std::unique_ptr<TreeMenu> mTreeMenu;
+    FindField *mFindField = nullptr;
+    UndoHistory mHistory;
     // Shown while a connection this window opened waits for a server.
     std::shared_ptr<WaitDialog> mWaitDialog;
     std::shared_ptr<WaitIndicator> mWaitIndicator;

@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 namespace mdx {
@@ -13,6 +14,21 @@ Qt::CheckState checkState(bool checked)
 {
     return checked ? Qt::Checked : Qt::Unchecked;
 }
+
+// Items say they are checkable, so that assistive technology reports their ticks, but only
+// the window changes a tick: it has rules to apply. This delegate never toggles one.
+class TickKeepingDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    bool editorEvent(QEvent *, QAbstractItemModel *, const QStyleOptionViewItem &,
+                     const QModelIndex &) override
+    {
+        return false;
+    }
+};
+
+constexpr Qt::ItemFlags itemFlags = Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
 } // namespace
 
 TreeView::TreeView(LayoutTree &model, QTreeWidget &widget)
@@ -20,6 +36,7 @@ TreeView::TreeView(LayoutTree &model, QTreeWidget &widget)
     , mWidget(widget)
 {
     mModel.setObserver(this);
+    mWidget.setItemDelegate(new TickKeepingDelegate(&mWidget));
     // Display state the user changes on the widget goes back to the model; the widget's
     // signals are blocked while it follows the model, so nothing echoes.
     connect(&mWidget, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem *item) {
@@ -52,8 +69,7 @@ void TreeView::nodeAdded(const Node &node)
     auto *item = new QTreeWidgetItem;
     item->setText(0, node.text());
     item->setData(0, keyRole, node.key());
-    // Not user-checkable: the box is drawn, but only the window's press handling toggles it.
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    item->setFlags(itemFlags | Qt::ItemIsSelectable);
     if (QTreeWidgetItem *parent = node.parent() ? mItems.value(node.parent()->key()) : nullptr)
         parent->addChild(item);
     else
@@ -115,6 +131,7 @@ MeasuresView::MeasuresView(MeasureList &model, QListWidget &widget)
     , mWidget(widget)
 {
     mModel.setObserver(this);
+    mWidget.setItemDelegate(new TickKeepingDelegate(&mWidget));
 }
 
 MeasuresView::~MeasuresView()
@@ -126,9 +143,9 @@ void MeasuresView::itemAdded(int position)
 {
     const QSignalBlocker blocker(mWidget);
     auto *item = new QListWidgetItem(mModel.text(position));
-    // Not user-checkable: the window flips the tick for a click anywhere on the entry, and its
-    // rule decides whether the change stands.
-    item->setFlags(Qt::ItemIsEnabled);
+    // The window flips the tick for a click anywhere on the entry, and its rule decides
+    // whether the change stands.
+    item->setFlags(itemFlags);
     item->setCheckState(checkState(mModel.isTicked(position)));
     mWidget.insertItem(position, item);
 }

@@ -15,7 +15,7 @@ namespace mdx {
 // Keeps a tree widget showing one layout tree. The model is the truth: every change of the
 // model is mirrored here, and the only things the widget feeds back are what the user does
 // to the display itself (expanding, collapsing, moving the selection by keyboard).
-// Check marks are drawn but never toggled by the widget.
+// Check marks are drawn, and reported as checkable, but never toggled by the widget.
 class TreeView : public QObject, private LayoutTreeObserver
 {
 public:

@@ -1,0 +1,125 @@
+#include "undohistory.h"
+
+#include "layouttree.h"
+#include "measurelist.h"
+
+#include <algorithm>
+
+namespace mdx {
+
+namespace {
+
+QuerySnapshot::TreeState treeState(const LayoutTree &tree)
+{
+    QuerySnapshot::TreeState state;
+    state.nodes.reserve(size_t(tree.count()));
+    for (const Node *node : tree)
+        state.nodes.push_back({ node->key(), node->text(),
+                                node->parent() ? node->parent()->key() : QString(), node->checked(),
+                                node->expanded() });
+    if (const Node *selected = tree.selectedItem())
+        state.selectedKey = selected->key();
+    return state;
+}
+
+bool sameNodes(const LayoutTree &tree, const QuerySnapshot::TreeState &state)
+{
+    if (size_t(tree.count()) != state.nodes.size())
+        return false;
+    size_t i = 0;
+    for (const Node *node : tree) {
+        const auto &saved = state.nodes[i++];
+        if (node->key() != saved.key
+            || (node->parent() ? node->parent()->key() : QString()) != saved.parentKey)
+            return false;
+    }
+    return true;
+}
+
+void restoreTree(const QuerySnapshot::TreeState &state, LayoutTree &tree)
+{
+    if (!sameNodes(tree, state)) {
+        tree.clear();
+        for (const auto &saved : state.nodes) {
+            if (saved.parentKey.isEmpty())
+                tree.add(saved.key, saved.text);
+            else
+                tree.add(saved.parentKey, LayoutTree::Child, saved.key, saved.text);
+        }
+    }
+    size_t i = 0;
+    for (Node *node : tree) {
+        const auto &saved = state.nodes[i++];
+        node->setChecked(saved.checked);
+        node->setExpanded(saved.expanded);
+    }
+    if (Node *selected = tree.find(state.selectedKey))
+        selected->setSelected(true);
+    else if (Node *current = tree.selectedItem())
+        current->setSelected(false);
+}
+
+void pushBounded(std::deque<QuerySnapshot> &stack, QuerySnapshot snapshot)
+{
+    stack.push_back(std::move(snapshot));
+    if (int(stack.size()) > UndoHistory::maxSteps)
+        stack.pop_front();
+}
+
+} // namespace
+
+QuerySnapshot takeSnapshot(const QueryTrees &trees, const MeasureList &measures,
+                           const QString &statement)
+{
+    QuerySnapshot snapshot;
+    for (size_t t = 0; t < trees.size(); ++t)
+        snapshot.trees[t] = treeState(*trees[t]);
+    for (int m = 0; m < measures.count(); ++m)
+        snapshot.measureTicks.push_back(measures.isTicked(m));
+    snapshot.statement = statement;
+    return snapshot;
+}
+
+void restoreSnapshot(const QuerySnapshot &snapshot, const QueryTrees &trees, MeasureList &measures)
+{
+    for (size_t t = 0; t < trees.size(); ++t)
+        restoreTree(snapshot.trees[t], *trees[t]);
+    // The history starts again with each cube, so the list is the one the snapshot saw.
+    const int count = std::min(measures.count(), int(snapshot.measureTicks.size()));
+    for (int m = 0; m < count; ++m)
+        measures.setTicked(m, snapshot.measureTicks[size_t(m)]);
+}
+
+void UndoHistory::record(QuerySnapshot before)
+{
+    pushBounded(mUndo, std::move(before));
+    mRedo.clear();
+}
+
+std::optional<QuerySnapshot> UndoHistory::undo(QuerySnapshot current)
+{
+    if (mUndo.empty())
+        return std::nullopt;
+    QuerySnapshot previous = std::move(mUndo.back());
+    mUndo.pop_back();
+    pushBounded(mRedo, std::move(current));
+    return previous;
+}
+
+std::optional<QuerySnapshot> UndoHistory::redo(QuerySnapshot current)
+{
+    if (mRedo.empty())
+        return std::nullopt;
+    QuerySnapshot next = std::move(mRedo.back());
+    mRedo.pop_back();
+    pushBounded(mUndo, std::move(current));
+    return next;
+}
+
+void UndoHistory::clear()
+{
+    mUndo.clear();
+    mRedo.clear();
+}
+
+} // namespace mdx

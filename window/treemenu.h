@@ -1,0 +1,63 @@
+#pragma once
+
+#include "model/layouttree.h"
+
+#include <QKeySequence>
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+class QMenu;
+class QPoint;
+class QTreeWidgetItem;
+
+namespace mdx {
+
+class TreeView;
+
+// The trees' keyboard and context-menu road: "Move to ..." entries with their shortcuts on
+// every tree (the entry of a node's own tree disabled), and Space to tick the current node.
+// It only reports what the user asked for; the window applies the same rules as for a drop
+// and a press.
+class TreeMenu : public QObject
+{
+    Q_OBJECT
+public:
+    struct Target
+    {
+        TreeView *view = nullptr;
+        QString text; // "Move to &Rows"
+        QKeySequence shortcut;
+    };
+    // Every tree is a source and a target; the menus list the targets in this order.
+    explicit TreeMenu(const std::vector<Target> &targets, QObject *parent = nullptr);
+    ~TreeMenu() override;
+
+signals:
+    // Move the dimension of `node` (a node of source; may be null) onto target.
+    void moveRequested(mdx::LayoutTree *source, mdx::Node *node, mdx::LayoutTree *target);
+    // Tick or untick `node` as a press does.
+    void toggleRequested(mdx::Node *node);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Source
+    {
+        TreeView *view = nullptr;
+        QMenu *menu = nullptr;
+    };
+    const Source *sourceOf(const QObject *object) const;
+    bool key(const Source &source, QEvent *event);
+    void openMenu(const Source &source, QTreeWidgetItem *item, const QPoint &globalPos);
+    Node *currentNode(const Source &source) const;
+
+    std::vector<Source> mSources;
+    // The key of the node a menu was opened for, while it is open; a shortcut acts on the
+    // current node.
+    QString mMenuKey;
+};
+
+} // namespace mdx
