@@ -19,6 +19,7 @@ struct HttpRequest
 {
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
+    QByteArray target; // the path of the request line, e.g. "/xmla"
 };
 
 // A scripted HTTP server on 127.0.0.1 for the client's failure paths: each request is
@@ -108,6 +109,7 @@ private:
         if (client.waiting || end < 0)
             return;
         HttpRequest &request = client.request;
+        request.target = client.buffer.left(client.buffer.indexOf("\r\n")).split(' ').value(1);
         for (const QByteArray &line : client.buffer.left(end).split('\n')) {
             if (const qsizetype colon = line.indexOf(':'); colon > 0)
                 request.headers.insert(line.left(colon).trimmed().toLower(),
