@@ -24,39 +24,22 @@ QString requestType(const HttpRequest &request)
     return QString::fromUtf8(request.body).section("<RequestType>", 1).section(u'<', 0, 0);
 }
 
-// The gzip framing around the deflate data qCompress makes (behind its 4-byte length and
-// 2-byte zlib header, before its 4-byte checksum).
+// gzip's framing around the deflate data of qCompress (behind its 6-byte head, before its
+// 4-byte checksum).
 QByteArray gzip(const QByteArray &data)
 {
-    quint32 crc = 0xffffffffu;
+    quint32 crc = ~0u;
     for (const char c : data) {
         crc ^= quint8(c);
         for (int k = 0; k < 8; ++k)
             crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
     }
     const QByteArray zlib = qCompress(data, 9);
-    QByteArray out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
-    out += zlib.mid(6, zlib.size() - 10);
-    for (const quint32 value : { ~crc, quint32(data.size()) }) {
-        for (int i = 0; i < 4; ++i)
-            out += char((value >> (8 * i)) & 0xff);
-    }
+    QByteArray out = QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10) + zlib.mid(6, zlib.size() - 10);
+    for (const quint32 value : { ~crc, quint32(data.size()) })
+        out += QByteArray(1, char(value)) + char(value >> 8) + char(value >> 16)
+            + char(value >> 24);
     return out;
-}
-
-// The body as one of the ways an answer travels.
-QByteArray sent(const QByteArray &body, const QString &transport)
-{
-    if (transport == u"gzip")
-        return FakeHttpServer::response(200, gzip(body), "text/xml; charset=utf-8",
-                                        "Content-Encoding: gzip\r\n");
-    if (transport == u"chunked")
-        return FakeHttpServer::chunked(body, 97);
-    if (transport == u"gzip, chunked")
-        return FakeHttpServer::chunked(gzip(body), 61)
-            .replace("Transfer-Encoding:", "Content-Encoding: gzip\r\nTransfer-Encoding:");
-    return FakeHttpServer::response(200, body, "text/xml",
-                                    "Session: 6F2B1C3A-0D4E-4A55-9C1B-2E7F1A0B9C11\r\n");
 }
 
 XmlaSettings settingsFor(const FakeHttpServer &server)
@@ -77,8 +60,7 @@ private slots:
     void catalogInTheirShapes_data()
     {
         QTest::addColumn<QString>("transport");
-        for (const char *transport :
-             { "plain, Session header", "gzip", "chunked", "gzip, chunked" })
+        for (const char *transport : { "plain", "gzip", "chunked", "gzip, chunked" })
             QTest::newRow(transport) << QString::fromLatin1(transport);
     }
 
@@ -89,8 +71,14 @@ private slots:
         QFETCH(QString, transport);
         FakeHttpServer server;
         server.setHandler([&](const HttpRequest &request) {
-            return sent(answer(requestType(request).section(u'_', 1).toLower() + ".xml"),
-                        transport);
+            const QByteArray body
+                = answer(requestType(request).section(u'_', 1).toLower() + ".xml");
+            const bool zipped = transport.contains(u"gzip");
+            const QByteArray header = zipped ? "Content-Encoding: gzip\r\n" : "";
+            const QByteArray bytes = zipped ? gzip(body) : body;
+            return transport.contains(u"chunked")
+                ? FakeHttpServer::chunked(bytes, 97).replace("Transfer-", header + "Transfer-")
+                : FakeHttpServer::response(200, bytes, "text/xml", header);
         });
         const auto source
             = XmlaDataSource::open(settingsFor(server), QStringLiteral("retail analysis"));
@@ -109,8 +97,8 @@ private slots:
                  }));
 
         // What the requests keep: the address, the SOAPAction with its colon, the XML
-        // content type, gzip offered (so that the network layer decodes it), the Catalog
-        // property and the restrictions.
+        // content type, gzip offered (the network layer decodes only what it offered), the
+        // Catalog property and the restrictions.
         QCOMPARE(server.requests().size(), 6);
         for (const HttpRequest &request : server.requests()) {
             QCOMPARE(request.target, "/olap/msmdpump.dll");
@@ -118,15 +106,10 @@ private slots:
                      "\"urn:schemas-microsoft-com:xml-analysis:Discover\"");
             QVERIFY(request.headers.value("content-type").startsWith("text/xml"));
             QVERIFY(request.headers.value("accept-encoding").contains("gzip"));
+            QVERIFY(requestType(request) == u"DBSCHEMA_CATALOGS"
+                    || request.body.contains("<RestrictionList><CATALOG_NAME>Retail Analysis<"));
         }
-        const auto levels = std::find_if(server.requests().cbegin(), server.requests().cend(),
-                                         [](const HttpRequest &r) {
-                                             return requestType(r) == u"MDSCHEMA_LEVELS";
-                                         })
-                                ->body;
-        QVERIFY(levels.contains("<RestrictionList><CATALOG_NAME>Retail Analysis</CATALOG_NAME>"
-                                "<CUBE_NAME>Sales</CUBE_NAME></RestrictionList>"));
-        QVERIFY(levels.contains("<Catalog>Retail Analysis</Catalog>"));
+        QVERIFY(server.requests().last().body.contains("<Catalog>Retail Analysis</Catalog>"));
     }
 
     void errorShapes_data()
@@ -150,26 +133,17 @@ private slots:
         row("exception after rows", response(200, answer("exception-after-rows.xml")),
             qint32(3238658057u), "ended by the server while the catalogs were listed");
         row("400 with JSON",
-            response(400,
-                     R"({"error":{"code":"XmlaNotAuthorized","details":[{"code":"Reason",)"
-                     R"("detail":{"type":1}}],"message":"The user has no permission to use )"
-                     R"(the XMLA endpoint."}})",
+            response(400, R"({"error":{"code":"X","details":[{}],"message":"No XMLA for you."}})",
                      "application/json"),
-            HttpStatus,
-            "answered HTTP 400 Status instead of a result: The user has no permission to use "
-            "the XMLA endpoint.");
+            HttpStatus, "answered HTTP 400 Status instead of a result: No XMLA for you.");
         row("200 with a web page",
-            response(200,
-                     "<!DOCTYPE html><html><head><title>Detailed Error - 500.19 - Internal "
-                     "Server Error</title><style>p{}</style></head><body><p>x</p></body></html>",
+            response(200, "<html><head><title>Runtime Error</title><style>p{}</style></head>x",
                      "text/html"),
-            NotXmla, "answered with \"Detailed Error - 500.19 - Internal Server Error\"");
+            NotXmla, "answered with \"Runtime Error\" instead of XML for Analysis");
         row("502 with a page without title",
-            response(502,
-                     "<html><body><h1>502 Bad Gateway</h1><p>No answer &amp; no "
-                     "retry.</p></body></html>",
+            response(502, "<html><style>p{}</style><h1>Bad Gateway</h1><p>Gone &amp; away.</p>",
                      "text/html"),
-            HttpStatus, "instead of a result: 502 Bad Gateway No answer & no retry.");
+            HttpStatus, "instead of a result: Bad Gateway Gone & away.");
         row("empty 200", response(200, ""), Truncated, "The server sent an empty reply.");
     }
 
