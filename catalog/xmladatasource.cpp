@@ -3,6 +3,8 @@
 #include "common/failurecodes.h"
 #include "connectionstring.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <climits>
 
@@ -32,6 +34,27 @@ public:
 
     const QList<XmlaRow> &rows() const { return mRowset.rows; }
 
+    // The rows a user may see. Some servers leave hidden objects out unless asked, others
+    // list them flagged; either way they are not part of the catalog.
+    QList<XmlaRow> visibleRows() const
+    {
+        static const QStringList flags { QStringLiteral("DIMENSION_IS_VISIBLE"),
+                                         QStringLiteral("HIERARCHY_IS_VISIBLE"),
+                                         QStringLiteral("LEVEL_IS_VISIBLE"),
+                                         QStringLiteral("MEASURE_IS_VISIBLE") };
+        QList<XmlaRow> visible;
+        for (const XmlaRow &row : mRowset.rows) {
+            const bool hidden = std::any_of(flags.cbegin(), flags.cend(), [&](const QString &f) {
+                const QString value = row.value(f).trimmed();
+                return value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0
+                    || value == QLatin1String("0");
+            });
+            if (!hidden)
+                visible.append(row);
+        }
+        return visible;
+    }
+
     QString text(const XmlaRow &row, const QString &column) const
     {
         const auto it = row.constFind(column);
@@ -48,11 +71,12 @@ public:
         return row.value(column);
     }
 
-    // A missing optional number sorts after all given ones, keeping the server's order.
+    // A missing optional number sorts after all given ones, keeping the server's order; an
+    // empty element (<MEMBER_ORDINAL/>) is as good as a missing one.
     int number(const XmlaRow &row, const QString &column, bool required) const
     {
         const auto it = row.constFind(column);
-        if (it == row.constEnd()) {
+        if (it == row.constEnd() || (!required && it->trimmed().isEmpty())) {
             if (required)
                 text(row, column); // throws
             return INT_MAX;
@@ -93,7 +117,7 @@ template<typename T> QList<T> sortedByOrdinal(QList<std::pair<int, T>> items)
 ByParent<MemberInfo> membersByLevel(const Rows &rows)
 {
     ByParent<MemberInfo> members;
-    for (const XmlaRow &row : rows.rows())
+    for (const XmlaRow &row : rows.visibleRows())
         members[rows.text(row, LevelUnique)].append(
             { rows.number(row, QStringLiteral("MEMBER_ORDINAL"), false),
               MemberInfo { rows.text(row, QStringLiteral("MEMBER_NAME")) } });
@@ -103,7 +127,7 @@ ByParent<MemberInfo> membersByLevel(const Rows &rows)
 ByParent<LevelInfo> levelsByHierarchy(const Rows &rows, const ByParent<MemberInfo> &members)
 {
     ByParent<LevelInfo> levels;
-    for (const XmlaRow &row : rows.rows()) {
+    for (const XmlaRow &row : rows.visibleRows()) {
         LevelInfo level { rows.text(row, QStringLiteral("LEVEL_NAME")),
                           rows.text(row, LevelUnique),
                           {} };
@@ -114,10 +138,16 @@ ByParent<LevelInfo> levelsByHierarchy(const Rows &rows, const ByParent<MemberInf
     return levels;
 }
 
-ByParent<HierarchyInfo> hierarchiesByDimension(const Rows &rows, const ByParent<LevelInfo> &levels)
+// Dimensions that list hierarchies, all hidden, are left out by the caller: they hold nothing
+// to show. Their unique names go to `hiddenOnly`.
+ByParent<HierarchyInfo> hierarchiesByDimension(const Rows &rows, const ByParent<LevelInfo> &levels,
+                                               QSet<QString> &hiddenOnly)
 {
+    for (const XmlaRow &row : rows.rows())
+        hiddenOnly.insert(rows.text(row, DimensionUnique));
     ByParent<HierarchyInfo> hierarchies;
-    for (const XmlaRow &row : rows.rows()) {
+    for (const XmlaRow &row : rows.visibleRows()) {
+        hiddenOnly.remove(rows.text(row, DimensionUnique));
         const QString unique = rows.text(row, HierarchyUnique);
         HierarchyInfo hierarchy { rows.text(row, QStringLiteral("HIERARCHY_NAME")), unique,
                                   sortedByOrdinal(levels.value(unique)) };
@@ -203,9 +233,11 @@ QList<CubeInfo> XmlaDataSource::cubes()
         const QString rowCatalog = rows.optionalText(row, CatalogName);
         if (!rowCatalog.isEmpty() && rowCatalog.compare(mCatalog, Qt::CaseInsensitive) != 0)
             continue;
-        // Some servers list every dimension as a cube of its own (CUBE_SOURCE 2); those are
-        // not cubes a statement is written for.
-        if (rows.optionalText(row, QStringLiteral("CUBE_SOURCE")).trimmed() == QLatin1String("2"))
+        // Some servers list every dimension as a cube of its own (CUBE_SOURCE 2, or CUBE_TYPE
+        // DIMENSION); those are not cubes a statement is written for.
+        if (rows.optionalText(row, QStringLiteral("CUBE_SOURCE")).trimmed() == QLatin1String("2")
+            || rows.optionalText(row, QStringLiteral("CUBE_TYPE")).trimmed()
+                == QLatin1String("DIMENSION"))
             continue;
         cubes.append(CubeInfo { rows.text(row, CubeName),
                                 rows.optionalText(row, QStringLiteral("DESCRIPTION")) });
@@ -256,15 +288,19 @@ CubeSchema XmlaDataSource::buildSchema(const XmlaRowset &dimensions, const XmlaR
                                        const XmlaRowset &levels, const XmlaRowset &members)
 {
     const Rows dimensionRows(dimensions, QStringLiteral("MDSCHEMA_DIMENSIONS"));
+    QSet<QString> hiddenOnly;
     const ByParent<HierarchyInfo> hierarchiesOf = hierarchiesByDimension(
         Rows(hierarchies, QStringLiteral("MDSCHEMA_HIERARCHIES")),
         levelsByHierarchy(Rows(levels, QStringLiteral("MDSCHEMA_LEVELS")),
-                          membersByLevel(Rows(members, QStringLiteral("MDSCHEMA_MEMBERS")))));
+                          membersByLevel(Rows(members, QStringLiteral("MDSCHEMA_MEMBERS")))),
+        hiddenOnly);
     QList<std::pair<int, DimensionInfo>> ordered;
-    for (const XmlaRow &row : dimensionRows.rows()) {
+    for (const XmlaRow &row : dimensionRows.visibleRows()) {
         DimensionInfo dimension { dimensionRows.text(row, QStringLiteral("DIMENSION_NAME")),
                                   dimensionRows.text(row, DimensionUnique),
                                   {} };
+        if (hiddenOnly.contains(dimension.uniqueName))
+            continue;
         dimension.hierarchies = sortedByOrdinal(hierarchiesOf.value(dimension.uniqueName));
         // Position 0 is the dimension's default hierarchy, the others follow by ordinal.
         const QString defaultHierarchy

@@ -98,20 +98,32 @@ QString ResultGrid::text(int row, int column) const
         return mResult.columnHeaders().value(column - mHeaderColumns).value(row);
     if (column < mHeaderColumns)
         return mResult.rowHeaders().value(row - mHeaderRows).value(column);
-    return mResult.cell(row - mHeaderRows, column - mHeaderColumns).text();
+    const XmlaCell &cell = mResult.cell(row - mHeaderRows, column - mHeaderColumns);
+    return cell.failed ? ErrorMarker : cell.text();
 }
 
 QVariant ResultGrid::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid())
         return {};
+    const XmlaCell *cell = isHeader(index)
+        ? nullptr
+        : &mResult.cell(index.row() - mHeaderRows, index.column() - mHeaderColumns);
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return text(index.row(), index.column());
+    case Qt::ToolTipRole:
+        if (cell && cell->failed)
+            return cell->errorDescription.isEmpty()
+                ? QStringLiteral("The server could not compute this cell.")
+                : cell->errorDescription;
+        return text(index.row(), index.column());
+    case Qt::ForegroundRole:
+        if (cell && cell->failed)
+            return QBrush(Qt::red);
+        return {};
     case Qt::TextAlignmentRole: {
-        const bool number = !isHeader(index)
-            && mResult.cell(index.row() - mHeaderRows, index.column() - mHeaderColumns).numeric;
+        const bool number = cell && cell->numeric;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     case Qt::BackgroundRole:

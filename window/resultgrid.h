@@ -14,6 +14,9 @@ namespace mdx {
 class ResultGrid final : public QAbstractTableModel
 {
 public:
+    // What a cell the server could not compute shows; its tool tip says why.
+    static inline const QString ErrorMarker = QStringLiteral("#Error");
+
     explicit ResultGrid(QueryResult result, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -6,6 +6,21 @@
 
 namespace mdx {
 
+namespace {
+
+// The unique name of the hierarchy shown where the server qualifies hierarchies by their
+// dimension ("[Date].[Fiscal]"): such a server rejects "[Date].currentmember" when the
+// dimension holds several hierarchies. Elsewhere (a dimension's own hierarchy, a name such as
+// "[Time.Weekly]") the dimension's unique name stands, which names its default hierarchy.
+QString dimensionKey(const Dimension &dimension, const Collection<Hierarchy> &hierarchies)
+{
+    const QString own = dimension.uniqueName();
+    const QString shown = hierarchies.count() > 0 ? hierarchies.item(0).uniqueName() : QString();
+    return shown.startsWith(own + u'.') ? shown : own;
+}
+
+} // namespace
+
 QString cubeSubTitle(const QString &name, const QString &description)
 {
     if (description.isEmpty())
@@ -18,8 +33,10 @@ void fillSchema(const CubeDef &cube, LayoutTree &schemaTree, MeasureList &measur
     schemaTree.clear();
     for (const Dimension &dimension : cube.dimensions()) {
         if (dimension.name() != measuresDimensionName) {
-            const Node *dimensionNode = schemaTree.add(dimension.uniqueName(), dimension.name());
-            const Collection<Level> levels = dimension.hierarchies().item(0).levels();
+            const Collection<Hierarchy> hierarchies = dimension.hierarchies();
+            const Node *dimensionNode
+                = schemaTree.add(dimensionKey(dimension, hierarchies), dimension.name());
+            const Collection<Level> levels = hierarchies.item(0).levels();
             for (const Level &level : levels)
                 schemaTree.add(dimensionNode->key(), LayoutTree::Child, level.uniqueName(),
                                level.name());

@@ -15,7 +15,9 @@ inline constexpr QStringView measuresDimensionName = u"Measures";
 QString cubeSubTitle(const QString &name, const QString &description);
 
 // Fills the schema tree and the measure list from a cube: a dimension node per dimension
-// other than Measures, followed by the levels of its first hierarchy, all unchecked; the
+// other than Measures (its text the dimension's name, its key the unique name of its first
+// hierarchy where the server names that "[Dimension].[Hierarchy]", else the dimension's),
+// followed by the levels of that hierarchy, all unchecked; the
 // members of the first level of Measures, all ticked. Then every node is
 // collapsed and the first one, if any, selected. The tree is cleared first; the list is not
 // (the caller clears it earlier, with the axis trees).

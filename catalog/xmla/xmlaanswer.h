@@ -41,6 +41,9 @@ struct XmlaCell
     QString value;
     QString formattedValue;
     bool numeric = false;
+    // The server could not compute this cell; it says why here. Its other cells stand.
+    bool failed = false;
+    QString errorDescription;
 
     // What a person reads: the formatted value, else the value.
     const QString &text() const { return formattedValue.isEmpty() ? value : formattedValue; }

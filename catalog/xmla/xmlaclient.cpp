@@ -5,10 +5,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSslError>
 #include <QTimer>
@@ -71,6 +75,66 @@ QByteArray charsetOf(const QByteArray &contentType)
     return {};
 }
 
+// The first words of a JSON error: {"error":{"code":"..","message":".."}} and its kin.
+QString jsonMessage(const QJsonValue &value)
+{
+    if (value.isArray()) {
+        for (const QJsonValue &item : value.toArray()) {
+            if (QString found = jsonMessage(item); !found.isEmpty())
+                return found;
+        }
+        return {};
+    }
+    const QJsonObject object = value.toObject();
+    for (const char *key : { "message", "Message", "error_description", "description", "detail" }) {
+        if (object.value(QLatin1String(key)).isString())
+            return object.value(QLatin1String(key)).toString().trimmed();
+    }
+    for (const QJsonValue &inner : object) {
+        if (QString found = jsonMessage(inner); !found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+// What a body that is not XML for Analysis says in words: a JSON error's message, or a web
+// page's title (else its text). Empty when it is neither.
+QString bodyWords(const QByteArray &head)
+{
+    const QByteArray body = head.trimmed();
+    if (body.startsWith('{') || body.startsWith('[')) {
+        QJsonParseError error;
+        const QJsonDocument json = QJsonDocument::fromJson(body, &error);
+        return error.error == QJsonParseError::NoError
+            ? jsonMessage(json.isArray() ? QJsonValue(json.array()) : QJsonValue(json.object()))
+            : QString();
+    }
+    QString page = QString::fromUtf8(body);
+    if (!page.contains(QLatin1String("<html"), Qt::CaseInsensitive))
+        return {};
+    static const QRegularExpression title(QStringLiteral("<title[^>]*>(.*?)</title>"),
+                                          QRegularExpression::CaseInsensitiveOption
+                                              | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression hidden(QStringLiteral("<(head|script|style)[^>]*>.*?</\\1>"),
+                                           QRegularExpression::CaseInsensitiveOption
+                                               | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    const QRegularExpressionMatch titled = title.match(page);
+    QString words = titled.hasMatch() ? titled.captured(1)
+                                      : page.remove(hidden).replace(tag, QStringLiteral(" "));
+    words.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&#39;"), QLatin1String("'"))
+        .replace(QLatin1String("&nbsp;"), QLatin1String(" "))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    words = words.simplified();
+    return words.size() > 300 ? words.left(300) + QChar(0x2026) : words;
+}
+
+// Enough of a body to say what an error page or JSON error says.
+constexpr qsizetype KeptHead = 16 * 1024;
+
 } // namespace
 
 // One request and its answer, read as it arrives.
@@ -124,7 +188,7 @@ struct XmlaClient::Exchange
             if (reader.bytesRead() + chunk.size() > limit)
                 stop(Abort::TooLarge);
             else
-                reader.addData(chunk);
+                take(chunk);
         });
     }
 
@@ -138,8 +202,15 @@ struct XmlaClient::Exchange
             if (reader.bytesRead() + rest.size() > limit)
                 abort = Abort::TooLarge;
             else
-                reader.addData(rest);
+                take(rest);
         });
+    }
+
+    void take(const QByteArray &chunk)
+    {
+        if (head.size() < KeptHead)
+            head += chunk.left(KeptHead - head.size());
+        reader.addData(chunk);
     }
 
     bool failed() const
@@ -172,6 +243,7 @@ struct XmlaClient::Exchange
     QByteArray action;
     qint64 limit;
     XmlaResponseReader reader;
+    QByteArray head; // the body's start, for the words of an answer that is no SOAP
     QPointer<QNetworkReply> reply;
     Abort abort = Abort::None;
     bool done = false;
@@ -357,6 +429,8 @@ void XmlaClient::send(Exchange &exchange, InFlight &flight)
                       QByteArrayLiteral("text/xml; charset=utf-8"));
     request.setRawHeader("SOAPAction", exchange.action);
     request.setRawHeader("Accept", "text/xml, application/xml, application/soap+xml");
+    // No Accept-Encoding of our own: the network layer offers gzip itself and decodes a
+    // compressed answer only when it made the offer.
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("MdxWizard"));
     if (!mUser.isEmpty() || !mPassword.isEmpty())
         request.setRawHeader("Authorization",
@@ -465,12 +539,22 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
         return networkFailure(*reply, exchange.sslErrors);
     // Servers send faults with 500 as SOAP wants, or with 200; either way the fault explains
     // more than the status. Any other body under an error status explains less.
-    if (exchange.reader.isServerFault() || (status >= 200 && status < 300))
+    const bool soapFault = exchange.reader.isServerFault();
+    const QString words = soapFault ? QString() : bodyWords(exchange.head);
+    if (soapFault || (status >= 200 && status < 300)) {
+        if (!words.isEmpty() && exchange.reader.failure())
+            return failure(XmlaFailure::NotXmla,
+                           QStringLiteral("The server at %1 answered with \"%2\" instead of XML "
+                                          "for Analysis. Is the Data Source the address of an XML "
+                                          "for Analysis service?")
+                               .arg(displayUrl(), words));
         return exchange.reader.failure();
-    return statusFailure(status, *reply);
+    }
+    return statusFailure(status, *reply, words);
 }
 
-XmlaFault XmlaClient::statusFailure(int status, const QNetworkReply &reply) const
+XmlaFault XmlaClient::statusFailure(int status, const QNetworkReply &reply,
+                                    const QString &words) const
 {
     const QString url = displayUrl();
     const QString reason = reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
@@ -506,9 +590,11 @@ XmlaFault XmlaClient::statusFailure(int status, const QNetworkReply &reply) cons
                                       "Not Found); check the Data Source address.")
                            .arg(url));
     default:
-        return failure(XmlaFailure::HttpStatus,
-                       QStringLiteral("The server at %1 answered HTTP %2 instead of a result.")
-                           .arg(url, (QString::number(status) + u' ' + reason).trimmed()));
+        return failure(
+            XmlaFailure::HttpStatus,
+            QStringLiteral("The server at %1 answered HTTP %2 instead of a result%3")
+                .arg(url, (QString::number(status) + u' ' + reason).trimmed(),
+                     words.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + words));
     }
 }
 

@@ -84,7 +84,8 @@ private:
     WaitEnd wait(InFlight &flight, const QString &waitText);
     void raiseFirstFailure(Exchanges &exchanges) const;
     std::optional<XmlaFault> outcome(Exchange &exchange) const;
-    XmlaFault statusFailure(int status, const QNetworkReply &reply) const;
+    // `words`: what the body said, if anything (bodyWords).
+    XmlaFault statusFailure(int status, const QNetworkReply &reply, const QString &words) const;
     XmlaFault networkFailure(const QNetworkReply &reply, const QStringList &sslErrors) const;
     XmlaFault failure(qint32 code, const QString &description) const;
     XmlaFault scrubbed(const XmlaFault &failure) const;

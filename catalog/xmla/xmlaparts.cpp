@@ -226,8 +226,20 @@ bool XmlaResultPart::start(QStringView ns, QStringView name, QStringView parentN
         }
         return name == QLatin1String("Tuples");
     case 4:
+        if (parentName == QLatin1String("Value")) {
+            // <Value><Error><ErrorCode/><Description/></Error></Value>: a cell in error.
+            mCell.failed = mCell.failed || name == QLatin1String("Error");
+            mCell.value.clear();
+            mCapture = nullptr;
+            return mCell.failed;
+        }
         return name == QLatin1String("Tuple") && startTuple();
     case 5:
+        if (parentName == QLatin1String("Error")) {
+            if (name == QLatin1String("Description"))
+                capture(&mCell.errorDescription, level);
+            return mCapture != nullptr;
+        }
         mCaption.clear();
         mUniqueName.clear();
         return name == QLatin1String("Member");
@@ -288,9 +300,12 @@ void XmlaResultPart::end(int level)
     }
     switch (level) {
     case 5: // a member: its caption, or its unique name if it has none
-        mTuple.append(mCaption.isEmpty() ? mUniqueName : mCaption);
+        if (mInSlicer || mCurrentAxis >= 0)
+            mTuple.append(mCaption.isEmpty() ? mUniqueName : mCaption);
         break;
     case 4:
+        if (mCellIndex >= 0)
+            break; // the error inside a cell's value
         if (mInSlicer)
             mResult.slicer.append(mTuple);
         else if (mCurrentAxis >= 0)

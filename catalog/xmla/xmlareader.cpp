@@ -108,6 +108,11 @@ void XmlaResponseReader::startElement()
         mResultError = mPart != Part::Fault;
         return;
     }
+    // An <Exception/> marks the answer as broken off even when its Messages say nothing
+    // (or come later): the rows or cells before it are not the whole answer.
+    if (ns == XmlaNamespace::Exception && name == QLatin1String("Exception")
+        && mPart != Part::Envelope && mPart != Part::Fault)
+        mResultError = true;
     const bool keep = mPart == Part::Envelope ? startInEnvelope(ns, name, depth)
                                               : startInPart(ns, name, depth - mPartDepth);
     if (!keep)
@@ -159,9 +164,11 @@ bool XmlaResponseReader::startRoot(const QString &ns, const QString &name)
         mPart = Part::Rowset;
     else if (mKind == Kind::Execute && ns == XmlaNamespace::Dataset)
         mPart = Part::Result;
-    else if (mKind == Kind::Execute && ns == XmlaNamespace::Empty)
-        return false; // a statement without a result
-    else
+    else if (ns == XmlaNamespace::Empty) {
+        // A statement without a result, or an answer that holds only its errors.
+        mPart = Part::Empty;
+        mEmptyRoot = true;
+    } else
         fail(XmlaFailure::NotXmla,
              QStringLiteral("The server answered with a result of the unexpected type \"%1\".")
                  .arg(ns));
@@ -178,6 +185,8 @@ bool XmlaResponseReader::startInPart(const QString &ns, const QString &name, int
     }
     if (ns == XmlaNamespace::Exception)
         return true; // descend: an Error element may be inside
+    if (mPart == Part::Empty)
+        return false;
     if (mPart == Part::Rowset)
         return mRowset.start(ns, name, level);
     return mResult.start(ns, name, parent, mXml.attributes(), level);
@@ -252,7 +261,7 @@ void XmlaResponseReader::checkComplete()
                          : QStringLiteral("The server's reply ended early, after %1 bytes; the "
                                           "answer is incomplete.")
                                .arg(mBytes));
-    } else if (!mSawBody || !mSawReturn || (mKind == Kind::Discover && !mSawRoot)) {
+    } else if (!mSawBody || !mSawReturn || (mKind == Kind::Discover && (!mSawRoot || mEmptyRoot))) {
         fail(XmlaFailure::NotXmla,
              QStringLiteral("The server's reply holds no %1 result.")
                  .arg(mKind == Kind::Discover ? QStringLiteral("Discover")

@@ -42,7 +42,8 @@ public:
 
 private:
     // The part of the answer the element being read belongs to.
-    enum class Part { Envelope, Fault, Rowset, Result };
+    // Empty: a root of the "empty" namespace, which holds nothing but maybe errors.
+    enum class Part { Envelope, Fault, Rowset, Result, Empty };
 
     void take(const XmlaTextDecoder::Text &decoded);
     void parseText(bool all);
@@ -73,6 +74,7 @@ private:
     bool mSawRoot = false;
     bool mEnvelopeClosed = false;
     bool mResultError = false; // an error came inside a result rather than as a SOAP fault
+    bool mEmptyRoot = false;
 
     XmlaFaultPart mFault;
     XmlaRowsetPart mRowset;

@@ -19,6 +19,7 @@ struct HttpRequest
 {
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
+    QByteArray target; // the path of the request line, e.g. "/xmla"
 };
 
 // A scripted HTTP server on 127.0.0.1: each request is answered with the raw bytes the handler
@@ -86,6 +87,7 @@ private:
         if (end < 0)
             return;
         HttpRequest request;
+        request.target = data.left(data.indexOf("\r\n")).split(' ').value(1);
         for (const QByteArray &line : data.left(end).split('\n')) {
             if (const qsizetype colon = line.indexOf(':'); colon > 0)
                 request.headers.insert(line.left(colon).trimmed().toLower(),

@@ -9,3 +9,7 @@ mdx_add_test(tst_xmladatasource
             ${CMAKE_CURRENT_LIST_DIR}/catalogtesting.h ${CMAKE_CURRENT_LIST_DIR}/fakehttpserver.h
     LIBRARIES MdxCatalog
     TIMEOUT 120)
+mdx_add_test(tst_xmla_shapes
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xmla_shapes.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/catalogtesting.h ${CMAKE_CURRENT_LIST_DIR}/fakehttpserver.h
+    LIBRARIES MdxCatalog)
