@@ -104,10 +104,10 @@ private slots:
         connection.open("Provider=MSOLAP;Data Source=" + mUrl + ";Initial Catalog=OlapTest");
         const auto server = connection.dataSource();
         QCOMPARE(server->catalogName(), file->catalogName());
-        const QList<CubeInfo> serverCubes = server->cubes();
-        QCOMPARE(serverCubes.size(), file->cubes().size());
-        for (int f = 0; f < serverCubes.size(); ++f) {
-            const CubeInfo &cube = file->cubes().at(f);
+        const QList<CubeInfo> serverCubes = server->cubes(), fileCubes = file->cubes();
+        QCOMPARE(serverCubes.size(), fileCubes.size());
+        for (int f = 0; f < fileCubes.size(); ++f) {
+            const CubeInfo &cube = fileCubes.at(f);
             const auto s = std::find_if(serverCubes.cbegin(), serverCubes.cend(),
                                         [&](const CubeInfo &c) { return c.name == cube.name; });
             QVERIFY2(s != serverCubes.cend(), qPrintable(cube.name));
