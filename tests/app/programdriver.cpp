@@ -1,13 +1,10 @@
 // Preloaded into the wizard program by tst_program: plays one scenario (named by
 // MDX_DRIVE) through real mouse and key events, as a user at the window would.
 #include <QApplication>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 #include <QWindow>
 
 #include <functional>
@@ -16,79 +13,55 @@ namespace {
 
 QWidget *form()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("MdxForm") && widget->isVisible())
-            return widget;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("MdxForm") && window->isVisible())
+            return window;
     }
     return nullptr;
 }
 
 template<typename T = QWidget> T *control(const char *name)
 {
-    QWidget *window = form();
-    return window ? window->findChild<T *>(QLatin1String(name)) : nullptr;
+    return form() ? form()->findChild<T *>(QLatin1String(name)) : nullptr;
 }
 
 // Each step acts once its condition holds; the driver polls, so nested modal loops (message
-// boxes) do not stop it.
-struct Step
-{
-    std::function<bool()> ready;
-    std::function<void()> act;
-};
+// boxes) do not stop it. Between Connect and OK everything the window does is synchronous.
+using Step = std::pair<std::function<bool()>, std::function<void()>>;
 
 QList<Step> scenario(const QByteArray &name)
 {
-    const auto connected = [] {
-        QWidget *window = form();
-        return window && window->windowTitle() == QLatin1String("Orvanta 3.0 MDX Wizard");
+    return {
+        { [] { return control("ConnectImage") != nullptr; },
+          [] {
+              // The test's connection string, or the window's own.
+              if (!qEnvironmentVariableIsEmpty("MDX_CONNECTION"))
+                  control<QLineEdit>("ConnectionStringTextbox")
+                      ->setText(qEnvironmentVariable("MDX_CONNECTION"));
+              QTest::mouseClick(control("ConnectImage"), Qt::LeftButton);
+          } },
+        { [] { return form() && form()->windowTitle() == QLatin1String("Orvanta 3.0 MDX Wizard"); },
+          [name] {
+              if (name == "cancel")
+                  return QTest::keyClick(form(), Qt::Key_Escape);
+              // The first cube's first measure ticked again, which builds the statement; or
+              // the second cube, chosen by keyboard, without its first measure.
+              if (name != "retick")
+                  QTest::keyClick(control("CubeCombo"), Qt::Key_Down);
+              auto *measures = control<QListWidget>("MeasuresList");
+              measures->setFocus();
+              QTest::keyClick(measures, Qt::Key_Home);
+              for (int i = name == "retick" ? 2 : 1; i > 0; --i)
+                  QTest::keyClick(measures, Qt::Key_Space);
+              if (name == "closebox")
+                  form()->windowHandle()->close();
+              else // OK, which shows the copy confirmation
+                  QTest::keyClick(form(), Qt::Key_O, Qt::AltModifier);
+          } },
+        // Dismissed as a user would.
+        { [] { return QApplication::activeModalWidget() != nullptr; },
+          [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); } },
     };
-    // Space on the first measure, by keyboard: once unticks it, twice ticks it again.
-    const auto flipFirstMeasure = [](int times) {
-        return [times] {
-            auto *list = control<QListWidget>("MeasuresList");
-            list->setFocus();
-            QTest::keyClick(list, Qt::Key_Home);
-            for (int i = 0; i < times; ++i)
-                QTest::keyClick(list, Qt::Key_Space);
-        };
-    };
-    QList<Step> steps { { [] { return control("ConnectImage") != nullptr; },
-                          [] {
-                              // The test's connection string, or the window's own.
-                              if (qEnvironmentVariableIsSet("MDX_CONNECTION"))
-                                  control<QLineEdit>("ConnectionStringTextbox")
-                                      ->setText(qEnvironmentVariable("MDX_CONNECTION"));
-                              QTest::mouseClick(control("ConnectImage"), Qt::LeftButton);
-                          } } };
-    if (name == "cancel")
-        return steps << Step { connected, [] { QTest::keyClick(form(), Qt::Key_Escape); } };
-    std::function<bool()> done;
-    if (name == "retick") {
-        // The first cube's first measure, which builds the statement.
-        steps << Step { connected, flipFirstMeasure(2) };
-        done = [] { return !control<QPlainTextEdit>("MdxTextbox")->toPlainText().isEmpty(); };
-    } else {
-        // The second cube, chosen by keyboard, without its first measure.
-        steps << Step { connected, [] { QTest::keyClick(control("CubeCombo"), Qt::Key_Down); } };
-        steps << Step { [] {
-                           auto *list = control<QListWidget>("MeasuresList");
-                           return control<QComboBox>("CubeCombo")->currentIndex() == 1
-                               && list->count() > 1;
-                       },
-                        flipFirstMeasure(1) };
-        done = [] {
-            return control<QListWidget>("MeasuresList")->item(0)->checkState() == Qt::Unchecked;
-        };
-    }
-    if (name == "closebox")
-        return steps << Step { done, [] { form()->windowHandle()->close(); } };
-    // OK shows the copy confirmation; dismiss it as a user would.
-    return steps << Step { done, [] { QTest::keyClick(form(), Qt::Key_O, Qt::AltModifier); } }
-                 << Step { [] { return QApplication::activeModalWidget() != nullptr; },
-                           [] {
-                               QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
-                           } };
 }
 
 void drive()
@@ -97,14 +70,10 @@ void drive()
     steps = scenario(qgetenv("MDX_DRIVE"));
     auto *timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [timer] {
-        if (steps.isEmpty()) {
+        if (steps.isEmpty())
             timer->stop();
-            return;
-        }
-        if (steps.front().ready()) {
-            const Step step = steps.takeFirst();
-            step.act();
-        }
+        else if (steps.front().first())
+            steps.takeFirst().second();
     });
     timer->start(50);
 }

@@ -11,25 +11,28 @@ private slots:
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QByteArray>("scenario");
-        QTest::addColumn<QString>("connection"); // for the scenario; none: the window's own
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("output"); // "usage": the usage text
-        QTest::addColumn<QByteArray>("errors"); // "usage": a line, then the usage text
+        QTest::addColumn<QByteArray>("errors"); // with status 2: how it begins
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QString>("connection"); // for the scenario; none: the window's own
         const QByteArray usage = "usage", none;
+        const auto refused = [](const QByteArray &argument) {
+            return "mdx-wizard: unexpected argument '" + argument + "'\n\nUsage: mdx-wizard ";
+        };
         const auto row = [](const char *tag, const QStringList &arguments, int status,
                             const QByteArray &output, const QByteArray &errors,
                             const QByteArray &scenario = {}, const QString &connection = {}) {
-            QTest::newRow(tag) << arguments << scenario << connection << status << output << errors;
+            QTest::newRow(tag) << arguments << status << output << errors << scenario << connection;
         };
         row("help", { "--help" }, 0, usage, none);
         row("version", { "--version" }, 0, "mdx-wizard " MDX_VERSION "\n", none);
-        row("unknown option", { "--verbose" }, 2, none, usage);
-        row("Qt's own option", { "-platform", "offscreen" }, 2, none, usage);
-        row("connection string", { "provider=msolap;data source=local" }, 2, none, usage);
-        row("help, then more", { "--help", "x" }, 2, none, usage);
-        row("version, then help", { "--version", "--help" }, 2, none, usage);
-        row("empty argument", { "" }, 2, none, usage);
+        row("Qt's own option", { "-platform", "offscreen" }, 2, none, refused("-platform"));
+        row("connection string", { "provider=msolap;data source=local" }, 2, none,
+            refused("provider=msolap;data source=local"));
+        row("help, then more", { "--help", "x" }, 2, none, refused("x"));
+        row("version, then help", { "--version", "--help" }, 2, none, refused("--help"));
+        row("empty argument", { "" }, 2, none, refused(""));
 
         const QByteArray hrWithoutFirstMeasure
             = "select {[Measures].[Count],[Measures].[Number of Employees],[Measures].[Employee "
@@ -50,11 +53,10 @@ private slots:
     void commandLine()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QByteArray, scenario);
-        QFETCH(QString, connection);
         QFETCH(QByteArray, output);
         QFETCH(QByteArray, errors);
-
+        QFETCH(QByteArray, scenario);
+        QFETCH(QString, connection);
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
@@ -63,8 +65,7 @@ private slots:
             env.insert("QT_QPA_PLATFORM", "offscreen");
             env.insert("LD_PRELOAD", MDX_PROGRAM_DRIVER);
             env.insert("MDX_DRIVE", scenario);
-            if (!connection.isEmpty())
-                env.insert("MDX_CONNECTION", connection);
+            env.insert("MDX_CONNECTION", connection);
             // Under the sanitizers the driver is preloaded ahead of their runtime.
             env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
         }
@@ -75,16 +76,11 @@ private slots:
         const QByteArray err = program.readAllStandardError();
         QVERIFY2(program.exitStatus() == QProcess::NormalExit, err.constData());
         QTEST(program.exitCode(), "status");
-        if (output == "usage")
-            QVERIFY2(out.startsWith("Usage: mdx-wizard "), out.constData());
-        else
-            QCOMPARE(out, output);
-        if (errors == "usage") {
-            const qsizetype usageStart = err.indexOf("\n\nUsage: mdx-wizard ");
-            QVERIFY2(err.startsWith("mdx-wizard: ") && usageStart > 0, err.constData());
-        } else if (scenario.isEmpty()) {
-            QCOMPARE(err, errors);
-        }
+        QVERIFY2(output == "usage" ? out.startsWith("Usage: mdx-wizard ") : out == output,
+                 out.constData());
+        if (scenario.isEmpty())
+            QVERIFY2(program.exitCode() == 2 ? err.startsWith(errors) : err == errors,
+                     err.constData());
     }
 };
 

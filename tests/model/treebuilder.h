@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/layouttree.h"
+#include "model/mdxstatement.h"
 #include "model/measurelist.h"
 
 #include <QStringList>
@@ -34,13 +35,22 @@ inline mdx::MeasureList &fill(mdx::MeasureList &list, const QString &layout)
     return list;
 }
 
+// The statement for the axis trees (rows, columns, slicers) and measures in fill()'s notation.
+inline QString compose(const QStringList &axes, const QString &measures, const QString &cube)
+{
+    mdx::LayoutTree trees[3];
+    for (int i = 0; i < axes.size(); ++i)
+        fill(trees[i], axes[i]);
+    mdx::MeasureList list;
+    return mdx::composeMdx(trees[0], trees[1], trees[2], fill(list, measures), cube);
+}
+
 // "Dimension[x]" and "  Level[ ]" lines in sequence order, as the window tests read their
 // tree widgets.
 inline QStringList outline(const mdx::LayoutTree &tree)
 {
     QStringList lines;
     for (const mdx::Node *node : tree)
-        lines << (node->parent() ? QStringLiteral("  ") : QString()) + node->text()
-                + (node->checked() ? "[x]" : "[ ]");
+        lines << (node->parent() ? "  " : "") + node->text() + (node->checked() ? "[x]" : "[ ]");
     return lines;
 }

@@ -1,18 +1,13 @@
 #include "treebuilder.h"
 
-#include "model/mdxstatement.h"
-
 #include <QTest>
-
-using namespace mdx;
 
 class TestMdxStatement : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // Whole statements from the axis trees (see fill() for the notation), the measures and
-    // the cube.
+    // Whole statements from the axis trees and the measures (see fill() for the notation).
     void statement_data()
     {
         QTest::addColumn<QStringList>("axes"); // rows, columns, slicers
@@ -20,10 +15,10 @@ private slots:
         QTest::addColumn<QString>("cube");
         QTest::addColumn<QString>("expected");
         auto row = [](const char *name, QStringList axes, const char *measures, const char *cube,
-                      const QString &onRows, const QString &onColumns) {
+                      const QString &onRows, const QString &onColumns, QString quoted = {}) {
             QTest::newRow(name) << axes << measures << cube
                                 << "select " + (onRows.isEmpty() ? "" : onRows + " on rows, ")
-                    + onColumns + " on columns from " + cube;
+                    + onColumns + " on columns from " + (quoted.isEmpty() ? cube : quoted);
         };
         const char *units = "Units*|Revenue";
         const QString unitsSet = "{[Measures].[Units]}";
@@ -59,13 +54,10 @@ private slots:
             "{[Measures].[Sales ]]Net],[Measures].[Sales [Net]]],[Measures].[Ä ß, 'x']}");
         for (const char *plain : { "_Sales_2024", "" })
             row(plain, {}, units, plain, "", unitsSet);
-        for (const auto &[cube, quoted] : QList<std::pair<const char *, QString>> {
-                 { "Warehouse and Sales", "[Warehouse and Sales]" },
-                 { "2024Sales", "[2024Sales]" },
-                 { "Odd]Cube", "[Odd]]Cube]" },
-                 { "Sales ", "[Sales ]" } })
-            QTest::newRow(cube) << QStringList() << units << cube
-                                << "select " + unitsSet + " on columns from " + quoted;
+        row("spaces", {}, units, "Warehouse and Sales", "", unitsSet, "[Warehouse and Sales]");
+        row("leading digit", {}, units, "2024Sales", "", unitsSet, "[2024Sales]");
+        row("bracket", {}, units, "Odd]Cube", "", unitsSet, "[Odd]]Cube]");
+        row("trailing space", {}, units, "Sales ", "", unitsSet, "[Sales ]");
     }
 
     void statement()
@@ -73,11 +65,7 @@ private slots:
         QFETCH(QStringList, axes);
         QFETCH(QString, measures);
         QFETCH(QString, cube);
-        LayoutTree trees[3];
-        for (int i = 0; i < axes.size(); ++i)
-            fill(trees[i], axes[i]);
-        MeasureList list;
-        QTEST(composeMdx(trees[0], trees[1], trees[2], fill(list, measures), cube), "expected");
+        QTEST(compose(axes, measures, cube), "expected");
     }
 };
 

@@ -6,10 +6,8 @@
 #include "model/failure.h"
 
 #include <QFontInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 
 #include <stdexcept>
 
@@ -24,13 +22,8 @@ const QString connectedCaption = QStringLiteral("Orvanta 3.0 MDX Wizard");
 // Throws from the wait for the server, as anything on Connect's way might.
 struct ThrowingIndicator : WaitIndicator
 {
-    bool standard = false;
-    void begin(const QString &, std::function<void()>) override
-    {
-        if (standard)
-            throw std::runtime_error("disk on fire");
-        throw 42;
-    }
+    std::function<void()> toss;
+    void begin(const QString &, std::function<void()>) override { toss(); }
     void end() override { }
 };
 
@@ -46,8 +39,8 @@ private slots:
     void init() { QVERIFY(open()); }
     void cleanup() { close(); }
 
-    // Every named control under its parent, a few positions from the design (in twips), the
-    // texts; the window fixed in size, flags and font; the tab order.
+    // Every named control under its parent, two positions from the design, the texts; the
+    // window fixed in size, its font; the tab order.
     void layoutAndSettings()
     {
         const QStringList banner { "TitleLabel", "SubTitleLabel", "OrvantaLogo" };
@@ -63,12 +56,8 @@ private slots:
             QCOMPARE(widget->parentWidget()->objectName(),
                      banner.contains(name) ? "Picture1" : "MdxForm");
         }
-        for (const auto &[name, twips] : QList<std::pair<const char *, QRect>> {
-                 { "OrvantaLogo", { 9000, 120, 780, 675 } },
-                 { "SchemaTree", { 120, 2640, 2775, 4455 } },
-                 { "MeasuresList", { 6480, 3600, 3375, 3435 } },
-                 { "CancelButton", { 8760, 8520, 1095, 375 } } })
-            QCOMPARE(control(name)->geometry(), QRect(twips.topLeft() / 15, twips.size() / 15));
+        QCOMPARE(control("SchemaTree")->geometry(), QRect(8, 176, 185, 297));
+        QCOMPARE(control("CancelButton")->geometry(), QRect(584, 568, 73, 25));
         QStringList texts;
         for (const QString &name : QStringList { "TitleLabel" } + labels + order.mid(9))
             texts << control(name.toLatin1())->property("text").toString();
@@ -79,40 +68,33 @@ private slots:
         QCOMPARE(control("ConnectImage")->toolTip() + control("CancelButton")->toolTip(),
                  QStringLiteral("ConnectClose"));
         QVERIFY(control<QPushButton>("CopyButton")->isDefault());
-
         QCOMPARE(form->minimumSize(), QSize(663, 600));
         QCOMPARE(form->maximumSize(), form->minimumSize());
-        QCOMPARE(form->windowFlags()
-                     & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
-                        | Qt::WindowCloseButtonHint),
-                 Qt::WindowCloseButtonHint);
-        // The design font resolves to one of the same metrics, at the designed sizes.
+        // The design font is not on this platform; one of the same metrics stands in.
         QCOMPARE(QFontInfo(form->font()).family(), QStringLiteral("Liberation Sans"));
-        QCOMPARE(form->font().pointSizeF(), 8.25);
-        QCOMPARE(control("TitleLabel")->font().pointSizeF(), 18.0);
-        QVERIFY(!control("TitleLabel")->font().bold() && control("MdxTextbox")->font().bold());
 
         control("Picture1")->setFocus();
         QStringList tabbed;
-        for (int i = 0; i < order.size(); ++i, key(Qt::Key_Tab))
+        for (int i = 0; i <= order.size(); ++i, key(Qt::Key_Tab))
             tabbed << form->focusWidget()->objectName();
-        QCOMPARE(tabbed, order);
-        QCOMPARE(form->focusWidget()->objectName(), "Picture1");
+        QCOMPARE(tabbed, order + QStringList { "Picture1" });
     }
 
     // The first cube loaded, and the same again after a second Connect.
     void connectLoadsTheFirstCubeAfresh()
     {
+        click(at("ConnectImage"), Qt::RightButton); // only the left button connects
+        QCOMPARE(form->windowTitle(), startCaption);
         QCOMPARE(connectTo(sampleString), Messages());
         for (int pass = 0; pass < 2; ++pass) {
             QCOMPARE(form->windowTitle(), connectedCaption);
             QStringList entries;
             for (int i = 0; i < cubes()->count(); ++i)
-                entries << cubes()->itemText(i) + '#' + cubes()->itemData(i).toString();
-            QCOMPARE(entries.join(','), "Budget#0,HR#1,Sales#2,Warehouse#3,Warehouse and Sales#4");
+                entries << cubes()->itemText(i);
+            QCOMPARE(entries.join(','), "Budget,HR,Sales,Warehouse,Warehouse and Sales");
             QCOMPARE(cubes()->currentIndex(), 0);
-            QCOMPARE(cubes()->toolTip(), QStringLiteral("Budget"));
-            QCOMPARE(subTitle(), QStringLiteral("Budget: FoodMart 2000 - Budget Planing"));
+            QCOMPARE(cubes()->toolTip() + "|" + subTitle(),
+                     QStringLiteral("Budget|Budget: FoodMart 2000 - Budget Planing"));
             QCOMPARE(form->focusWidget(), cubes());
             QCOMPARE(outline(schema()).join(','),
                      "Account[ ],  (All)[ ],  Account[ ],Category[ ],  (All)[ ],  Category[ ],"
@@ -122,12 +104,12 @@ private slots:
                 QVERIFY(!(*it)->isExpanded());
             QCOMPARE(schema()->selectedItems(), { item(schema(), "Account") });
             QCOMPARE(measureTicks(), QStringList({ "Amount+" }));
-            QCOMPARE(tree("RowTree")->topLevelItemCount(), 0);
             QCOMPARE(statement(), QString());
             drag("SchemaTree", "Store", "RowTree");
             QVERIFY(!statement().isEmpty());
             connectTo(sampleString);
         }
+        QCOMPARE(tree("RowTree")->topLevelItemCount(), 0);
         key(Qt::Key_Down);
         QCOMPARE(cubes()->toolTip() + "|" + subTitle(),
                  QStringLiteral("HR|HR: FoodMart 2000 - HR Salary Cube"));
@@ -205,9 +187,10 @@ private slots:
     {
         auto indicator = std::make_shared<ThrowingIndicator>();
         form->setWaitIndicator(indicator);
-        for (const auto &[standard, description] : QList<std::pair<bool, QString>> {
-                 { true, "disk on fire" }, { false, "An error of unknown kind occurred." } }) {
-            indicator->standard = standard;
+        for (const auto &[toss, description] : QList<std::pair<std::function<void()>, QString>> {
+                 { [] { throw std::runtime_error("disk on fire"); }, "disk on fire" },
+                 { [] { throw 42; }, "An error of unknown kind occurred." } }) {
+            indicator->toss = toss;
             QCOMPARE(
                 connectTo("provider=msolap;data source=http://127.0.0.1:1/xmla"),
                 Messages({ { Prompter::Icon::Information, "Connection Failed: MdxWizard.MdxForm",

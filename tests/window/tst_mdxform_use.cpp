@@ -243,22 +243,6 @@ private slots:
         QCOMPARE(statement(), last);
     }
 
-    // Every character of a name reaches the result, whatever a plain-text conversion makes
-    // of it: no-break space, line separator, tab, emoji, combining accent.
-    void namesKeepEveryCharacter()
-    {
-        connectTo(schemaString("oddnames.xml"));
-        drag("SchemaTree", QStringLiteral("Line\u2028Two"), "RowTree");
-        const QString expected = QStringLiteral(
-            "select {[Line\u2028Two].[Tab\tLevel].members} on rows, {[Measures].[Cafe\u0301"
-            "\U0001F600],[Measures].[A\u00a0B\u2028C\tD]} on columns from [Odd\u00a0Sales]");
-        click(at("CopyButton"));
-        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
-        click(at("OKButton"));
-        QCOMPARE(form->mdxString(), expected);
-        QCOMPARE(messages(), Messages({ copySuccess, copySuccess }));
-    }
-
     // A cube whose only dimension is Measures: its measures, nothing to select, no message;
     // the statement comes with the first click on a measure.
     void cubeOfMeasuresOnly()
