@@ -122,6 +122,7 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
     createControls();
     arrangeTabOrder();
     createKeyboardControls();
+    createPreviewCommand();
     mWaitDialog = std::make_shared<WaitDialog>(this);
     mWaitIndicator = mWaitDialog;
 }
@@ -213,17 +214,6 @@ void MdxForm::createControls()
     mMdxTextbox->installEventFilter(this);
     connect(mMdxTextbox, &QPlainTextEdit::textChanged, this, &MdxForm::mdxTextboxChange);
 
-    mPreviewAction = new QAction(QStringLiteral("Preview Results"), this);
-    mPreviewAction->setObjectName(QStringLiteral("PreviewAction"));
-    mPreviewAction->setShortcut(QKeySequence(Qt::Key_F9));
-    mPreviewAction->setShortcutContext(Qt::WindowShortcut);
-    mPreviewAction->setEnabled(false);
-    addAction(mPreviewAction);
-    connect(mPreviewAction, &QAction::triggered, this, &MdxForm::previewActionTrigger);
-    mMdxTextbox->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(mMdxTextbox, &QWidget::customContextMenuRequested, this,
-            &MdxForm::mdxTextboxContextMenu);
-
     mCopyButton = place(new QPushButton(QStringLiteral("Copy"), this), "CopyButton",
                         twipsRect(6360, 8520, 1095, 375));
     mCopyButton->setDefault(true);
@@ -235,6 +225,21 @@ void MdxForm::createControls()
                           twipsRect(8760, 8520, 1095, 375));
     mCancelButton->setToolTip(QStringLiteral("Close"));
     connect(mCancelButton, &QPushButton::clicked, this, &MdxForm::cancelButtonClick);
+}
+
+// F9 and the statement box's menu entry; usable once a connection is open.
+void MdxForm::createPreviewCommand()
+{
+    mPreviewAction = new QAction(QStringLiteral("Preview Results"), this);
+    mPreviewAction->setObjectName(QStringLiteral("PreviewAction"));
+    mPreviewAction->setShortcut(QKeySequence(Qt::Key_F9));
+    mPreviewAction->setShortcutContext(Qt::WindowShortcut);
+    mPreviewAction->setEnabled(false);
+    addAction(mPreviewAction);
+    connect(mPreviewAction, &QAction::triggered, this, &MdxForm::previewActionTrigger);
+    mMdxTextbox->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mMdxTextbox, &QWidget::customContextMenuRequested, this,
+            &MdxForm::mdxTextboxContextMenu);
 }
 
 QTreeWidget *MdxForm::addTree(const char *name, QRect geometry, LayoutTree &model,

@@ -83,6 +83,7 @@ protected:
 
 private:
     void createControls();
+    void createPreviewCommand();
     QTreeWidget *addTree(const char *name, QRect geometry, LayoutTree &model,
                          bool dropAllowedCursor);
     void arrangeTabOrder();
