@@ -7,26 +7,20 @@
 #include <QTimer>
 #include <QWindow>
 
-namespace {
-
-void drive()
+static void drive()
 {
-    static QStringList keys;
-    keys = qEnvironmentVariable("MDX_KEYS").split(u' ', Qt::SkipEmptyParts);
     auto *timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [timer] {
-        QWidget *box = QApplication::activeModalWidget();
-        QWidget *target = box ? box : QApplication::activeWindow();
-        if (keys.isEmpty() || !target || (keys.size() == 1 && !box))
-            return;
-        const QKeyCombination key = QKeySequence::fromString(keys.takeFirst())[0];
-        QTest::keyClick(target->windowHandle(), key.key(), key.keyboardModifiers());
-        if (keys.isEmpty())
-            timer->stop();
-    });
+    QObject::connect(
+        timer, &QTimer::timeout,
+        [timer, keys = qEnvironmentVariable("MDX_KEYS").split(u' ', Qt::SkipEmptyParts)]() mutable {
+            QWidget *box = QApplication::activeModalWidget();
+            QWidget *target = box ? box : QApplication::activeWindow();
+            if (keys.isEmpty() || !target || (keys.size() == 1 && !box))
+                return;
+            const QKeyCombination key = QKeySequence::fromString(keys.takeFirst())[0];
+            QTest::keyClick(target->windowHandle(), key.key(), key.keyboardModifiers());
+        });
     timer->start(100);
 }
-
-} // namespace
 
 Q_COREAPP_STARTUP_FUNCTION(drive)
