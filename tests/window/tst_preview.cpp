@@ -54,11 +54,8 @@ private slots:
         form->activateWindow();
 
         pressF9("select {[Measures].[Unit Sales]} on columns from Sales");
-        QVERIFY(preview()->isVisible());
         QCOMPARE(preview()->windowTitle(), "Preview - " + cubes()->currentText());
-        QVERIFY2(message().startsWith("The catalog \"FoodMart 2000\" comes from a cube "
-                                      "description (the built-in sample or a schema file): it "
-                                      "describes the cubes but holds no data"),
+        QVERIFY2(message().contains("describes the cubes but holds no data"),
                  qPrintable(message()));
         QVERIFY(!preview()->findChild<QPlainTextEdit *>("StatementText")->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(preview()));
@@ -78,16 +75,9 @@ private slots:
     {
         FakeHttpServer server; // the recorded Sales answers; a statement is never answered
         server.setHandler([](const HttpRequest &request) -> std::optional<QByteArray> {
-            const QString body = QString::fromUtf8(request.body);
-            const QString type = body.section("<RequestType>", 1).section(u'<', 0, 0);
-            if (type.isEmpty())
+            if (recordedFile(request) == u"execute-sales.xml")
                 return std::nullopt;
-            const bool schema = type.startsWith(u"MDSCHEMA_") && type != u"MDSCHEMA_CUBES";
-            return FakeHttpServer::chunked(
-                FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla/recorded/")
-                                     + (schema ? "sales-" : "") + type.section(u'_', 1).toLower()
-                                     + ".xml"),
-                1000);
+            return recordedAnswer(request);
         });
         QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()), Messages());
         QTimer poll;
@@ -95,16 +85,15 @@ private slots:
             auto *dialog = form->findChild<QProgressDialog *>();
             if (!dialog || !dialog->isVisible())
                 return;
-            poll.stop();
             QCOMPARE(dialog->labelText(), "Running the statement" + QString(QChar(0x2026)));
-            QTest::mouseClick(dialog->windowHandle(), Qt::LeftButton, {},
-                              dialog->findChild<QPushButton *>()->geometry().center());
+            dialog->findChild<QPushButton *>()->click();
         });
         poll.start(10);
-        pressF9("select {[Measures].[Unit Sales]} on columns from Sales");
+        // With a line end at the end: the preview runs exactly the text the box holds.
+        const QString mdx = "select {[Measures].[Unit Sales]} on columns from Sales\n";
+        pressF9(mdx);
         QCOMPARE(message(), "The preview was cancelled.");
-        QCOMPARE(preview()->findChild<QPlainTextEdit *>("StatementText")->toPlainText(),
-                 "select {[Measures].[Unit Sales]} on columns from Sales");
+        QCOMPARE(preview()->findChild<QPlainTextEdit *>("StatementText")->toPlainText(), mdx);
     }
 };
 
