@@ -78,7 +78,7 @@ private slots:
             const QByteArray bytes = zipped ? gzip(body) : body;
             return transport.contains(u"chunked")
                 ? FakeHttpServer::chunked(bytes, 97).replace("Transfer-", header + "Transfer-")
-                : FakeHttpServer::response(200, bytes, "text/xml", header);
+                : FakeHttpServer::response(200, bytes, "Content-Type: text/xml\r\n" + header);
         });
         const auto source
             = XmlaDataSource::open(settingsFor(server), QStringLiteral("retail analysis"));
@@ -99,8 +99,8 @@ private slots:
         // What the requests keep: the address, the SOAPAction with its colon, the XML
         // content type, gzip offered (the network layer decodes only what it offered), the
         // Catalog property and the restrictions.
-        QCOMPARE(server.requests().size(), 6);
-        for (const HttpRequest &request : server.requests()) {
+        QCOMPARE(server.requests.size(), 6);
+        for (const HttpRequest &request : server.requests) {
             QCOMPARE(request.target, "/olap/msmdpump.dll");
             QCOMPARE(request.headers.value("soapaction"),
                      "\"urn:schemas-microsoft-com:xml-analysis:Discover\"");
@@ -109,7 +109,7 @@ private slots:
             QVERIFY(requestType(request) == u"DBSCHEMA_CATALOGS"
                     || request.body.contains("<RestrictionList><CATALOG_NAME>Retail Analysis<"));
         }
-        QVERIFY(server.requests().last().body.contains("<Catalog>Retail Analysis</Catalog>"));
+        QVERIFY(server.requests.last().body.contains("<Catalog>Retail Analysis</Catalog>"));
     }
 
     void errorShapes_data()
@@ -123,7 +123,7 @@ private slots:
               };
         const auto response
             = [](int status, const QByteArray &body, const QByteArray &type = "text/xml") {
-                  return FakeHttpServer::response(status, body, type);
+                  return FakeHttpServer::response(status, body, "Content-Type: " + type + "\r\n");
               };
         using namespace XmlaFailure;
         row("qualified fault", response(500, answer("fault-qualified.xml")), qint32(3238658052u),
