@@ -3,8 +3,8 @@
 #include "../catalog/fakehttpserver.h"
 #include "catalog/xmla/xmlareader.h"
 #include "formtesting.h"
-#include "resultgridtesting.h"
 #include "window/previewwindow.h"
+#include "window/resultgrid.h"
 
 #include <QTableView>
 
@@ -16,6 +16,22 @@ namespace {
 QByteArray answer(const QString &name)
 {
     return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla-msas/") + name);
+}
+
+// Every grid cell, rows by "\n", cells by "|"; a right-aligned cell ends in ">".
+QString shown(const ResultGrid &grid)
+{
+    QStringList lines;
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid.columnCount(); ++c) {
+            const QModelIndex index = grid.index(r, c);
+            const auto align = grid.data(index, Qt::TextAlignmentRole).value<Qt::Alignment>();
+            cells << index.data().toString() + (align & Qt::AlignRight ? ">" : "");
+        }
+        lines << cells.join(u'|');
+    }
+    return lines.join(u'\n');
 }
 
 } // namespace
@@ -78,9 +94,9 @@ private slots:
             try {
                 seen = shown(ResultGrid(readXmlaExecuteResult(answer(file))));
             } catch (const Failure &failure) {
-                seen = QStringLiteral("failed %1 %2")
-                           .arg(quint32(failure.code()), 0, 16)
-                           .arg(failure.description());
+                seen
+                    = QStringLiteral("failed %1 %2")
+                          .arg(QString::number(quint32(failure.code()), 16), failure.description());
             }
             QCOMPARE(seen, expected);
         }

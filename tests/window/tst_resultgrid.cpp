@@ -22,9 +22,12 @@ private slots:
                               { { "USA", "Drink" }, { "USA", "Food" } } };
         result.shownColumns = 3;
         result.shownRows = 2;
-        result.cells
-            = { { "5", "", true }, { "1234.5", "1,234.50", true }, { "a\tb", "", false }, {}, {},
-                { "7", "", true } };
+        result.cells = { { "5", "", true, false, {} },
+                         { "1234.5", "1,234.50", true, false, {} },
+                         { "a\tb", "", false, false, {} },
+                         {},
+                         {},
+                         { "7", "", true, false, {} } };
         result.elapsedMs = 1500;
         const ResultGrid grid(result);
         const auto right = [&](int row, int column) {
