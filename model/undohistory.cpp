@@ -66,6 +66,19 @@ void pushBounded(std::deque<QuerySnapshot> &stack, QuerySnapshot snapshot)
         stack.pop_front();
 }
 
+// Undo and redo are the same walk in opposite directions: the state left behind goes to the
+// other stack.
+std::optional<QuerySnapshot> travel(std::deque<QuerySnapshot> &from, std::deque<QuerySnapshot> &to,
+                                    QuerySnapshot current)
+{
+    if (from.empty())
+        return std::nullopt;
+    QuerySnapshot target = std::move(from.back());
+    from.pop_back();
+    pushBounded(to, std::move(current));
+    return target;
+}
+
 } // namespace
 
 QuerySnapshot takeSnapshot(const QueryTrees &trees, const MeasureList &measures,
@@ -98,22 +111,12 @@ void UndoHistory::record(QuerySnapshot before)
 
 std::optional<QuerySnapshot> UndoHistory::undo(QuerySnapshot current)
 {
-    if (mUndo.empty())
-        return std::nullopt;
-    QuerySnapshot previous = std::move(mUndo.back());
-    mUndo.pop_back();
-    pushBounded(mRedo, std::move(current));
-    return previous;
+    return travel(mUndo, mRedo, std::move(current));
 }
 
 std::optional<QuerySnapshot> UndoHistory::redo(QuerySnapshot current)
 {
-    if (mRedo.empty())
-        return std::nullopt;
-    QuerySnapshot next = std::move(mRedo.back());
-    mRedo.pop_back();
-    pushBounded(mUndo, std::move(current));
-    return next;
+    return travel(mRedo, mUndo, std::move(current));
 }
 
 void UndoHistory::clear()
