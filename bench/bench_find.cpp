@@ -5,7 +5,7 @@
 #include "model/placement.h"
 #include "model/undohistory.h"
 #include "window/findfield.h"
-#include "window/modelviews.h"
+#include "window/modelmirrors.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -40,7 +40,7 @@ void findKeystroke(benchmark::State &state)
     QTreeWidget widget(&window);
     widget.setGeometry(0, 0, 400, 560);
     LayoutTree schema(QStringLiteral("SchemaTree"));
-    TreeView view(schema, widget);
+    TreeMirror view(schema, widget);
     fillSchema(schema);
     FindField field(widget, &window);
     window.show();
@@ -84,12 +84,13 @@ void undoMove(benchmark::State &state)
     QTreeWidget widget;
     widget.resize(400, 560);
     LayoutTree schema, rows, columns, slicers;
-    TreeView view(schema, widget);
+    TreeMirror view(schema, widget);
     fillSchema(schema);
     MeasureList measures;
     widget.show();
     const QueryTrees trees { &schema, &rows, &columns, &slicers };
-    const QuerySnapshot before = takeSnapshot(trees, measures, QString());
+    const QuerySnapshot before
+        = takeSnapshot({ &schema, &rows, &columns, &slicers }, measures, QString());
     for (auto _ : state) {
         state.PauseTiming();
         moveDimension(*schema.find(QStringLiteral("[Dimension 1000]")), rows);

@@ -66,9 +66,4 @@ Placement placeNode(LayoutTree &source, Node *node, LayoutTree &target)
     return Placement::Moved;
 }
 
-Placement placeDroppedNode(LayoutTree &source, LayoutTree &target)
-{
-    return placeNode(source, source.selectedItem(), target);
-}
-
 } // namespace mdx

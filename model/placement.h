@@ -25,8 +25,4 @@ Node *moveDimension(Node &dimension, LayoutTree &target);
 // trees are the same, refused when the target is full, else the whole dimension moves.
 Placement placeNode(LayoutTree &source, Node *node, LayoutTree &target);
 
-// The drop rule: moves the whole dimension of the source's selected node onto the target
-// unless the trees are the same or the target is full.
-Placement placeDroppedNode(LayoutTree &source, LayoutTree &target);
-
 } // namespace mdx

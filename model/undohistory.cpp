@@ -81,7 +81,7 @@ std::optional<QuerySnapshot> travel(std::deque<QuerySnapshot> &from, std::deque<
 
 } // namespace
 
-QuerySnapshot takeSnapshot(const QueryTrees &trees, const MeasureList &measures,
+QuerySnapshot takeSnapshot(const ConstQueryTrees &trees, const MeasureList &measures,
                            const QString &statement)
 {
     QuerySnapshot snapshot;

@@ -42,8 +42,9 @@ struct QuerySnapshot
 
 // The trees a snapshot covers, always in the same order.
 using QueryTrees = std::array<LayoutTree *, QuerySnapshot::treeCount>;
+using ConstQueryTrees = std::array<const LayoutTree *, QuerySnapshot::treeCount>;
 
-QuerySnapshot takeSnapshot(const QueryTrees &trees, const MeasureList &measures,
+QuerySnapshot takeSnapshot(const ConstQueryTrees &trees, const MeasureList &measures,
                            const QString &statement);
 // Puts the trees and the measure ticks back as the snapshot has them; the statement is the
 // caller's to show. A tree whose nodes are the same gets only its flags back, so that a big

@@ -1,17 +1,14 @@
 #include "mdxform.h"
 
-#include "modelviews.h"
+#include "findfield.h"
+#include "modelmirrors.h"
 #include "previewwindow.h"
 #include "prompter.h"
-#include "schemafill.h"
 #include "treedrag.h"
 #include "treemenu.h"
 #include "waitdialog.h"
 
 #include "common/failure.h"
-
-#include "model/mdxstatement.h"
-#include "model/placement.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -31,33 +28,6 @@
 namespace mdx {
 
 namespace {
-
-// The layout is designed in twips; 15 of them make a pixel at 96 dpi, and Qt's high-dpi
-// scaling takes care of other screens.
-constexpr int twips(int value)
-{
-    return value / 15;
-}
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(twips(left), twips(top), twips(width), twips(height));
-}
-
-template<typename Widget> Widget *place(Widget *widget, const char *name, QRect geometry)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry)
-{
-    auto *control = place(new QLabel(text, parent), name, geometry);
-    // Labels sit at the top left of their box, as the layout was drawn.
-    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return control;
-}
 
 QCursor loadCursor(int number, int hotX, int hotY)
 {
@@ -115,7 +85,6 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
     designFont.setPointSizeF(8.25);
     setFont(designFont);
 
-    setFixedSize(twips(9945), twips(9000));
     mTreeDrag = std::make_unique<TreeDrag>(*this);
     connect(mTreeDrag.get(), &TreeDrag::nodePressed, this, &MdxForm::treeMouseDown);
     connect(mTreeDrag.get(), &TreeDrag::dropped, this, &MdxForm::treeDragDrop);
@@ -128,147 +97,6 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
 }
 
 MdxForm::~MdxForm() = default;
-
-void MdxForm::createControls()
-{
-    mPicture1 = place(new QWidget(this), "Picture1", twipsRect(0, 0, 9945, 1095));
-    mPicture1->setBackgroundRole(QPalette::Base);
-    mPicture1->setAutoFillBackground(true);
-    mPicture1->setFocusPolicy(Qt::TabFocus);
-
-    mTitleLabel
-        = label(mPicture1, "TitleLabel", QStringLiteral("Orvanta 3.0 MDX Builder Utility Program"),
-                twipsRect(120, 120, 8775, 495));
-    QFont titleFont = font();
-    titleFont.setPointSizeF(18);
-    mTitleLabel->setFont(titleFont);
-    mSubTitleLabel = label(
-        mPicture1, "SubTitleLabel",
-        QStringLiteral("Use this program to help construct MDX strings that will allow Orvanta "
-                       "to extract the information that it needs in an easy-to-understand "
-                       "layout. When you have your fields in the appropriate locations, click "
-                       "the OK button."),
-        twipsRect(240, 600, 8655, 495));
-    mSubTitleLabel->setWordWrap(true);
-    mOrvantaLogo = label(mPicture1, "OrvantaLogo", QString(), twipsRect(9000, 120, 780, 675));
-    mOrvantaLogo->setPixmap(QPixmap(QStringLiteral(":/mdxwizard/logo.xpm")));
-    mOrvantaLogo->setScaledContents(true);
-
-    mConnectionLabel = label(this, "ConnectionLabel", QStringLiteral("Connection:"),
-                             twipsRect(120, 1440, 1095, 255));
-    mConnectionStringTextbox
-        = place(new QLineEdit(QStringLiteral("provider=msolap;data source=local;initial "
-                                             "catalog=foodmart 2000"),
-                              this),
-                "ConnectionStringTextbox", twipsRect(1200, 1440, 8415, 285));
-    mConnectImage = label(this, "ConnectImage", QString(), twipsRect(9600, 1440, 240, 240));
-    mConnectImage->setPixmap(QPixmap(QStringLiteral(":/mdxwizard/connect.xpm")));
-    mConnectImage->setToolTip(QStringLiteral("Connect"));
-    mConnectImage->installEventFilter(this);
-
-    mCubeLabel = label(this, "CubeLabel", QStringLiteral("Cube:"), twipsRect(120, 1920, 855, 255));
-    mCubeCombo = place(new QComboBox(this), "CubeCombo", twipsRect(1200, 1920, 1695, 315));
-    // Only a choice by the user raises the cube selection here; the program's own choice of
-    // the first cube runs it directly.
-    connect(mCubeCombo, &QComboBox::activated, this, &MdxForm::cubeComboClick);
-
-    mSlicerLabel
-        = label(this, "SlicerLabel", QStringLiteral("Slicers:"), twipsRect(3000, 1920, 1455, 255));
-    mSlicerTree = addTree("SlicerTree", twipsRect(3000, 2160, 3375, 1095), mSlicerModel, true);
-    mColumnLabel
-        = label(this, "ColumnLabel", QStringLiteral("Columns:"), twipsRect(6480, 1920, 1215, 255));
-    mColumnTree = addTree("ColumnTree", twipsRect(6480, 2160, 3375, 1095), mColumnModel, true);
-    mSchemaLabel
-        = label(this, "SchemaLabel", QStringLiteral("Schema:"), twipsRect(120, 2400, 1095, 255));
-    // The schema tree takes a dimension back, but shows the no-drop pointer.
-    mSchemaTree = addTree("SchemaTree", twipsRect(120, 2640, 2775, 4455), mSchemaModel, false);
-    mRowLabel = label(this, "RowLabel", QStringLiteral("Rows:"), twipsRect(3000, 3360, 1575, 255));
-    mRowTree = addTree("RowTree", twipsRect(3000, 3600, 3375, 3495), mRowModel, true);
-    mMeasureLabel = label(this, "MeasureLabel", QStringLiteral("Measures:"),
-                          twipsRect(6480, 3360, 1335, 255));
-    mMeasuresList = place(new QListWidget(this), "MeasuresList", twipsRect(6480, 3600, 3375, 3435));
-    // The tick is an entry's one state: no selection highlight beside it.
-    mMeasuresList->setSelectionMode(QAbstractItemView::NoSelection);
-    mMeasuresView = std::make_unique<MeasuresView>(mMeasuresModel, *mMeasuresList);
-    mTreeDrag->addNoDropControl(*mMeasuresList);
-    // A click anywhere on an entry flips its tick, as on a check-box list; a double click is
-    // two clicks.
-    connect(mMeasuresList, &QListWidget::itemClicked, this, &MdxForm::measuresListClick);
-    connect(mMeasuresList, &QListWidget::itemDoubleClicked, this, &MdxForm::measuresListClick);
-    mMeasuresList->installEventFilter(this);
-
-    mMdxTextbox = place(new QPlainTextEdit(this), "MdxTextbox", twipsRect(120, 7200, 9735, 1215));
-    QFont boldFont = font();
-    boldFont.setBold(true);
-    mMdxTextbox->setFont(boldFont);
-    QPalette facePalette = mMdxTextbox->palette();
-    facePalette.setColor(QPalette::Base, facePalette.color(QPalette::Button));
-    mMdxTextbox->setPalette(facePalette);
-    // The statement is one long line: it wraps, also inside long names, and never scrolls
-    // sideways.
-    mMdxTextbox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    mMdxTextbox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    mMdxTextbox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    mMdxTextbox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mMdxTextbox->setTabChangesFocus(true);
-    mMdxTextbox->installEventFilter(this);
-    connect(mMdxTextbox, &QPlainTextEdit::textChanged, this, &MdxForm::mdxTextboxChange);
-
-    mCopyButton = place(new QPushButton(QStringLiteral("Copy"), this), "CopyButton",
-                        twipsRect(6360, 8520, 1095, 375));
-    mCopyButton->setDefault(true);
-    connect(mCopyButton, &QPushButton::clicked, this, &MdxForm::copyButtonClick);
-    mOKButton = place(new QPushButton(QStringLiteral("&OK"), this), "OKButton",
-                      twipsRect(7560, 8520, 1095, 375));
-    connect(mOKButton, &QPushButton::clicked, this, &MdxForm::okButtonClick);
-    mCancelButton = place(new QPushButton(QStringLiteral("Cancel"), this), "CancelButton",
-                          twipsRect(8760, 8520, 1095, 375));
-    mCancelButton->setToolTip(QStringLiteral("Close"));
-    connect(mCancelButton, &QPushButton::clicked, this, &MdxForm::cancelButtonClick);
-}
-
-// F9 and the statement box's menu entry; usable once a connection is open.
-void MdxForm::createPreviewCommand()
-{
-    mPreviewAction = new QAction(QStringLiteral("Preview Results"), this);
-    mPreviewAction->setObjectName(QStringLiteral("PreviewAction"));
-    mPreviewAction->setShortcut(QKeySequence(Qt::Key_F9));
-    mPreviewAction->setShortcutContext(Qt::WindowShortcut);
-    mPreviewAction->setEnabled(false);
-    addAction(mPreviewAction);
-    connect(mPreviewAction, &QAction::triggered, this, &MdxForm::previewActionTrigger);
-    mMdxTextbox->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(mMdxTextbox, &QWidget::customContextMenuRequested, this,
-            &MdxForm::mdxTextboxContextMenu);
-}
-
-QTreeWidget *MdxForm::addTree(const char *name, QRect geometry, LayoutTree &model,
-                              bool dropAllowedCursor)
-{
-    auto *tree = place(new QTreeWidget(this), name, geometry);
-    tree->setHeaderHidden(true);
-    tree->setColumnCount(1);
-    tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tree->setExpandsOnDoubleClick(false);
-    mTreeViews.push_back(std::make_unique<TreeView>(model, *tree));
-    mTreeDrag->addTree(*mTreeViews.back(), dropAllowedCursor);
-    return tree;
-}
-
-void MdxForm::arrangeTabOrder()
-{
-    const QList<QWidget *> chain {
-        mPicture1,   mConnectionStringTextbox,
-        mCubeCombo,  mSchemaTree,
-        mRowTree,    mColumnTree,
-        mSlicerTree, mMeasuresList,
-        mMdxTextbox, mCopyButton,
-        mOKButton,   mCancelButton,
-    };
-    for (qsizetype i = 1; i < chain.size(); ++i)
-        QWidget::setTabOrder(chain[i - 1], chain[i]);
-}
 
 QString MdxForm::mdxString() const
 {
@@ -375,73 +203,91 @@ void MdxForm::selectCube()
 
 void MdxForm::loadCubeSchema()
 {
-    mSlicerModel.clear();
-    mRowModel.clear();
-    mColumnModel.clear();
-    mMeasuresModel.clear();
-    mMdxTextbox->setPlainText(QString());
-    // Another cube: the steps taken on the last one mean nothing here.
-    mHistory.clear();
-
+    mQuery.clearForCube();
+    mMdxTextbox->setPlainText(mQuery.statement());
     // The schema tree is refilled without repainting in between, and repaints again even
     // when the load fails half way.
     mSchemaTree->setUpdatesEnabled(false);
     const auto resume = qScopeGuard([this] { mSchemaTree->setUpdatesEnabled(true); });
-    fillSchema(mCubeDef, mSchemaModel, mMeasuresModel);
+    mQuery.fillSchema(mCubeDef);
 }
 
-void MdxForm::buildMdx()
+void MdxForm::showOutcome(const Outcome &outcome)
 {
-    mMdxTextbox->setPlainText(composeMdx(mRowModel, mColumnModel, mSlicerModel, mMeasuresModel,
-                                         mCubeCombo->currentText()));
+    if (outcome.refusal) {
+        const bool warning = outcome.refusal->severity == Refusal::Severity::Warning;
+        mPrompter->showMessage(this,
+                               warning ? Prompter::Icon::Exclamation : Prompter::Icon::Information,
+                               outcome.refusal->title, outcome.refusal->text);
+    }
+    if (outcome.statementWritten)
+        mMdxTextbox->setPlainText(mQuery.statement());
 }
 
-// ---- Presses and drops on the trees, the Connect picture
+// ---- Presses, drops, moves and ticks; undo and redo
+
+// A key pressed while the mouse drags a node ends that drag without a drop: the drop would
+// move whatever the key left selected.
 
 void MdxForm::treeMouseDown(Node *node)
 {
-    runHandler([&] {
-        recordStep([&] {
-            node->setChecked(!node->checked());
-            node->setSelected(true);
-            buildMdx();
-            return true;
-        });
-    });
+    runHandler([&] { showOutcome(mQuery.pressNode(*node)); });
 }
 
 void MdxForm::treeDragDrop(LayoutTree *source, LayoutTree *target)
 {
-    runHandler([&] { placeDroppedNode(*source, *target); });
+    runHandler([&] { showOutcome(mQuery.dropOn(*source, *target)); });
 }
 
-void MdxForm::placeDroppedNode(LayoutTree &source, LayoutTree &target)
+void MdxForm::treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target)
 {
-    placeNode(source, source.selectedItem(), target);
+    mTreeDrag->end();
+    runHandler([&] { showOutcome(mQuery.moveTo(*source, node, *target)); });
 }
 
-bool MdxForm::placeNode(LayoutTree &source, Node *node, LayoutTree &target)
+void MdxForm::treeSpaceKey(Node *node)
 {
-    Placement placement = Placement::NothingSelected;
-    recordStep([&] {
-        placement = mdx::placeNode(source, node, target);
-        if (placement == Placement::Moved)
-            buildMdx();
-        return placement == Placement::Moved;
-    });
-    switch (placement) {
-    case Placement::Moved:
-        return true;
-    case Placement::TargetFull:
-        mPrompter->showMessage(this, Prompter::Icon::Exclamation, QStringLiteral("Invalid Axis"),
-                               QStringLiteral("This wizard only supports up to 3 dimensions on "
-                                              "any axis."));
-        break;
-    case Placement::SameTree:
-    case Placement::NothingSelected:
-        break;
-    }
-    return false;
+    mTreeDrag->end();
+    treeMouseDown(node);
+}
+
+void MdxForm::measuresListClick(QListWidgetItem *item)
+{
+    runHandler([this, item] { showOutcome(mQuery.toggleMeasure(mMeasuresList->row(item))); });
+}
+
+bool MdxForm::measuresListKey(QEvent *event)
+{
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
+        return false;
+    // A held key flips the tick once, not at the key's repeat rate.
+    if (!key->isAutoRepeat())
+        runHandler([this] { showOutcome(mQuery.toggleMeasure(mMeasuresList->currentRow())); });
+    return true;
+}
+
+void MdxForm::undoKey()
+{
+    mTreeDrag->end();
+    runHandler([this] { showOutcome(mQuery.undo()); });
+}
+
+void MdxForm::redoKey()
+{
+    mTreeDrag->end();
+    runHandler([this] { showOutcome(mQuery.redo()); });
+}
+
+void MdxForm::connectKey()
+{
+    mTreeDrag->end();
+    connectImageClick();
+}
+
+void MdxForm::findKey()
+{
+    mFindField->open();
 }
 
 bool MdxForm::eventFilter(QObject *watched, QEvent *event)
@@ -477,52 +323,13 @@ bool MdxForm::connectImageMouse(QEvent *event)
     return false;
 }
 
-// ---- The measures list
-
-void MdxForm::measuresListClick(QListWidgetItem *item)
-{
-    runHandler([this, item] { toggleMeasure(mMeasuresList->row(item)); });
-}
-
-bool MdxForm::measuresListKey(QEvent *event)
-{
-    const auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
-        return false;
-    // A held key flips the tick once, not at the key's repeat rate.
-    if (!key->isAutoRepeat())
-        runHandler([this] { toggleMeasure(mMeasuresList->currentRow()); });
-    return true;
-}
-
-void MdxForm::toggleMeasure(int position)
-{
-    if (position < 0)
-        return;
-    recordStep([&] {
-        const bool wasTicked = mMeasuresModel.isTicked(position);
-        mMeasuresModel.setTicked(position, !wasTicked);
-        applyMeasuresRule(position);
-        buildMdx();
-        // A refused untick is no step.
-        return mMeasuresModel.isTicked(position) != wasTicked;
-    });
-}
-
-void MdxForm::applyMeasuresRule(int position)
-{
-    if (mMeasuresModel.isTicked(position) || mMeasuresModel.tickedCount() > 0)
-        return;
-    mMeasuresModel.setTicked(position, true);
-    mPrompter->showMessage(this, Prompter::Icon::Information, QStringLiteral("Invalid Selection"),
-                           QStringLiteral("Must have at least one measure checked"));
-}
-
 // ---- The statement box and the commands
 
 void MdxForm::mdxTextboxChange()
 {
-    setMdxString(statementBoxText());
+    const QString text = statementBoxText();
+    mQuery.editStatement(text);
+    setMdxString(text);
 }
 
 QString MdxForm::statementBoxText() const
@@ -594,7 +401,7 @@ void MdxForm::previewResults()
 {
     if (!mPreview)
         mPreview = new PreviewWindow(this);
-    mPreview->preview(mCatalog, mCubeCombo->currentText(), mMdxString);
+    mPreview->preview(mCatalog, mQuery.cube(), mMdxString);
 }
 
 void MdxForm::reject()

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "catalog/catalog.h"
-#include "model/layouttree.h"
-#include "model/measurelist.h"
-#include "model/undohistory.h"
+#include "model/query.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -25,12 +23,12 @@ class QTreeWidget;
 namespace mdx {
 
 class FindField;
-class MeasuresView;
+class MeasuresMirror;
 class PreviewWindow;
 class Prompter;
 class TreeDrag;
 class TreeMenu;
-class TreeView;
+class TreeMirror;
 class WaitDialog;
 
 // The wizard's one window: connect to an OLAP catalog, pick a cube, drag its dimensions onto
@@ -82,17 +80,23 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // The controls, their layout, keys and names (mdxformlayout.cpp).
     void createControls();
     void createPreviewCommand();
-    QTreeWidget *addTree(const char *name, QRect geometry, LayoutTree &model,
+    QTreeWidget *addTree(const char *name, QRect geometry, Query::Tree tree,
                          bool dropAllowedCursor);
     void arrangeTabOrder();
+    void createKeyboardControls();
+    void nameControlsForAccessibility();
+    bool picture1Paint(QEvent *event);
 
-    // Handlers, one per control and event; each forwards to the operations below.
+    // Handlers, one per control and event; each calls one operation and shows its outcome.
     void connectImageClick();
     void cubeComboClick();
     void treeMouseDown(Node *node);
     void treeDragDrop(LayoutTree *source, LayoutTree *target);
+    void treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target);
+    void treeSpaceKey(Node *node);
     void measuresListClick(QListWidgetItem *item);
     void mdxTextboxChange();
     void copyButtonClick();
@@ -100,55 +104,34 @@ private:
     void cancelButtonClick();
     void mdxTextboxContextMenu(QPoint at);
     void previewActionTrigger();
+    void connectKey();
+    void undoKey();
+    void redoKey();
+    void findKey();
+    bool connectImageMouse(QEvent *event);
+    bool mdxTextboxKey(QEvent *event);
+    bool measuresListKey(QEvent *event);
 
     // Operations.
     void connectToDataSource();
     void fillCubeList();
     void selectCube();
     void loadCubeSchema();
-    void buildMdx();
-    void placeDroppedNode(LayoutTree &source, LayoutTree &target);
-    // The drop rule for the dimension of `node`, with its message and rebuild; whether it moved.
-    bool placeNode(LayoutTree &source, Node *node, LayoutTree &target);
-    // A click or Space on an entry: flips its tick, applies the measures rule, rebuilds.
-    void toggleMeasure(int position);
-    void applyMeasuresRule(int position);
+    // Tells the user of a refusal, and shows the statement when it was written anew.
+    void showOutcome(const Outcome &outcome);
     void finish(CloseReason reason);
     // Runs the statement box's text on the connection and shows what it returns.
     void previewResults();
     QString statementBoxText() const;
 
-    // The keyboard road, undo and find (mdxformkeys.cpp).
-    void createKeyboardControls();
-    void nameControlsForAccessibility();
-    void connectKey();
-    void treeSpaceKey(Node *node);
-    void treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target);
-    void undoKey();
-    void redoKey();
-    void findKey();
-    void moveByKeyboard(LayoutTree &source, Node *node, LayoutTree &target);
-    // Makes a user's change of the query one step of the history, if it changed anything.
-    void recordStep(const std::function<bool()> &change);
-    QuerySnapshot snapshot() const;
-    void restore(const QuerySnapshot &state);
-    bool picture1Paint(QEvent *event);
-
-    bool connectImageMouse(QEvent *event);
-    bool mdxTextboxKey(QEvent *event);
-    bool measuresListKey(QEvent *event);
     // Runs a handler's work; a failure becomes a message instead of reaching Qt.
     void runHandler(const std::function<void()> &work);
     void showUnexpected(const QString &description, const QString &source);
 
     std::shared_ptr<Prompter> mPrompter;
 
-    // The query model; the widgets below show it.
-    LayoutTree mSchemaModel { QStringLiteral("SchemaTree") };
-    LayoutTree mRowModel { QStringLiteral("RowTree") };
-    LayoutTree mColumnModel { QStringLiteral("ColumnTree") };
-    LayoutTree mSlicerModel { QStringLiteral("SlicerTree") };
-    MeasureList mMeasuresModel;
+    // The query; the widgets below show it.
+    Query mQuery;
 
     Catalog mCatalog;
     CubeDef mCubeDef;
@@ -179,12 +162,11 @@ private:
     QPushButton *mOKButton = nullptr;
     QPushButton *mCancelButton = nullptr;
 
-    std::vector<std::unique_ptr<TreeView>> mTreeViews;
-    std::unique_ptr<MeasuresView> mMeasuresView;
+    std::vector<std::unique_ptr<TreeMirror>> mTreeMirrors;
+    std::unique_ptr<MeasuresMirror> mMeasuresMirror;
     std::unique_ptr<TreeDrag> mTreeDrag;
     std::unique_ptr<TreeMenu> mTreeMenu;
     FindField *mFindField = nullptr;
-    UndoHistory mHistory;
     // Shown while a connection this window opened waits for a server.
     std::shared_ptr<WaitDialog> mWaitDialog;
     std::shared_ptr<WaitIndicator> mWaitIndicator;

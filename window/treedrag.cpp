@@ -1,6 +1,6 @@
 #include "treedrag.h"
 
-#include "modelviews.h"
+#include "modelmirrors.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -51,7 +51,7 @@ TreeDrag::~TreeDrag()
     end();
 }
 
-void TreeDrag::addTree(TreeView &view, bool dropAllowedCursor)
+void TreeDrag::addTree(TreeMirror &view, bool dropAllowedCursor)
 {
     mTrees.push_back({ &view, &view.widget(), dropAllowedCursor });
     view.widget().viewport()->installEventFilter(this);

@@ -12,7 +12,7 @@ class QTreeWidget;
 
 namespace mdx {
 
-class TreeView;
+class TreeMirror;
 
 // The drag of a node from one tree of a window to another, run by the window itself: a
 // platform drag returns at once offscreen and blocks under X, and its cursor cannot have
@@ -31,7 +31,7 @@ public:
     ~TreeDrag() override;
 
     // A tree takes drops either way; `dropAllowedCursor` only chooses the pointer over it.
-    void addTree(TreeView &view, bool dropAllowedCursor);
+    void addTree(TreeMirror &view, bool dropAllowedCursor);
     // A control that shows the no-drop pointer (other controls leave the pointer as it was).
     void addNoDropControl(QWidget &control);
     void setCursors(const QCursor &dropAllowed, const QCursor &noDrop);
@@ -49,7 +49,7 @@ protected:
 private:
     struct Tree
     {
-        TreeView *view = nullptr;
+        TreeMirror *view = nullptr;
         QTreeWidget *widget = nullptr;
         bool dropAllowedCursor = false;
         // The widget got the last press (on an expand indicator) and sees the rest of it.

@@ -1,6 +1,6 @@
 #include "treemenu.h"
 
-#include "modelviews.h"
+#include "modelmirrors.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

@@ -14,7 +14,7 @@ class QTreeWidgetItem;
 
 namespace mdx {
 
-class TreeView;
+class TreeMirror;
 
 // The trees' keyboard and context-menu road: "Move to ..." entries with their shortcuts on
 // every tree (the entry of a node's own tree disabled), and Space to tick the current node.
@@ -26,7 +26,7 @@ class TreeMenu : public QObject
 public:
     struct Target
     {
-        TreeView *view = nullptr;
+        TreeMirror *view = nullptr;
         QString text; // "Move to &Rows"
         QKeySequence shortcut;
     };
@@ -46,7 +46,7 @@ protected:
 private:
     struct Source
     {
-        TreeView *view = nullptr;
+        TreeMirror *view = nullptr;
         QMenu *menu = nullptr;
     };
     const Source *sourceOf(const QObject *object) const;

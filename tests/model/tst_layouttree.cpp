@@ -49,11 +49,9 @@ class TestLayoutTree : public QObject
     LayoutTree rows { QStringLiteral("RowTree") };
     LayoutTree columns { QStringLiteral("ColumnTree") };
 
-    // Selects the node with this key and drops it on the target.
     Placement drop(LayoutTree &source, const QString &key, LayoutTree &target)
     {
-        source.find(key)->setSelected(true);
-        return placeDroppedNode(source, target);
+        return placeNode(source, source.find(key), target);
     }
 
 private slots:
@@ -142,24 +140,6 @@ private slots:
         fill(schema,
              "Store=(All),Country,City; Time=Year,Month; Product=(All),Family; "
              "Gender=(All),Gender");
-    }
-
-    void refusals()
-    {
-        QCOMPARE(drop(schema, "[Store]", schema), Placement::SameTree);
-        // Every tree holds three dimensions at most, the schema tree too.
-        drop(schema, "[Store]", rows);
-        QCOMPARE(drop(rows, "[Store]", schema), Placement::TargetFull);
-        QCOMPARE(rows.countRootNodes(), 1);
-        // An axis tree takes three and refuses the fourth; its own tree is no refusal.
-        drop(schema, "[Time]", rows);
-        drop(schema, "[Product]", rows);
-        const QStringList before = outline(schema);
-        QCOMPARE(drop(schema, "[Gender]", rows), Placement::TargetFull);
-        QCOMPARE(outline(schema), before);
-        QCOMPARE(drop(rows, "[Time]", rows), Placement::SameTree);
-        LayoutTree empty;
-        QCOMPARE(placeDroppedNode(empty, columns), Placement::NothingSelected);
     }
 
     void viewsAreToldEveryChange()

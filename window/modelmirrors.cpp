@@ -1,4 +1,4 @@
-#include "modelviews.h"
+#include "modelmirrors.h"
 
 #include <QListWidget>
 #include <QSignalBlocker>
@@ -31,7 +31,7 @@ public:
 constexpr Qt::ItemFlags itemFlags = Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
 } // namespace
 
-TreeView::TreeView(LayoutTree &model, QTreeWidget &widget)
+TreeMirror::TreeMirror(LayoutTree &model, QTreeWidget &widget)
     : mModel(model)
     , mWidget(widget)
 {
@@ -53,17 +53,17 @@ TreeView::TreeView(LayoutTree &model, QTreeWidget &widget)
     });
 }
 
-TreeView::~TreeView()
+TreeMirror::~TreeMirror()
 {
     mModel.setObserver(nullptr);
 }
 
-Node *TreeView::nodeOf(const QTreeWidgetItem *item) const
+Node *TreeMirror::nodeOf(const QTreeWidgetItem *item) const
 {
     return item ? mModel.find(item->data(0, keyRole).toString()) : nullptr;
 }
 
-void TreeView::nodeAdded(const Node &node)
+void TreeMirror::nodeAdded(const Node &node)
 {
     const QSignalBlocker blocker(mWidget);
     auto *item = new QTreeWidgetItem;
@@ -78,7 +78,7 @@ void TreeView::nodeAdded(const Node &node)
     show(node, *item);
 }
 
-void TreeView::nodeAboutToBeRemoved(const Node &node)
+void TreeMirror::nodeAboutToBeRemoved(const Node &node)
 {
     const QSignalBlocker blocker(mWidget);
     const Node *selected = mModel.selectedItem();
@@ -92,28 +92,28 @@ void TreeView::nodeAboutToBeRemoved(const Node &node)
     }
 }
 
-void TreeView::forget(const Node &node)
+void TreeMirror::forget(const Node &node)
 {
     mItems.remove(node.key());
     for (const Node *child = node.child(); child; child = child->next())
         forget(*child);
 }
 
-void TreeView::treeCleared()
+void TreeMirror::treeCleared()
 {
     const QSignalBlocker blocker(mWidget);
     mWidget.clear();
     mItems.clear();
 }
 
-void TreeView::nodeChanged(const Node &node)
+void TreeMirror::nodeChanged(const Node &node)
 {
     const QSignalBlocker blocker(mWidget);
     if (QTreeWidgetItem *item = mItems.value(node.key()))
         show(node, *item);
 }
 
-void TreeView::show(const Node &node, QTreeWidgetItem &item)
+void TreeMirror::show(const Node &node, QTreeWidgetItem &item)
 {
     item.setCheckState(0, checkState(node.checked()));
     item.setExpanded(node.expanded());
@@ -126,7 +126,7 @@ void TreeView::show(const Node &node, QTreeWidgetItem &item)
     }
 }
 
-MeasuresView::MeasuresView(MeasureList &model, QListWidget &widget)
+MeasuresMirror::MeasuresMirror(MeasureList &model, QListWidget &widget)
     : mModel(model)
     , mWidget(widget)
 {
@@ -134,12 +134,12 @@ MeasuresView::MeasuresView(MeasureList &model, QListWidget &widget)
     mWidget.setItemDelegate(new TickKeepingDelegate(&mWidget));
 }
 
-MeasuresView::~MeasuresView()
+MeasuresMirror::~MeasuresMirror()
 {
     mModel.setObserver(nullptr);
 }
 
-void MeasuresView::itemAdded(int position)
+void MeasuresMirror::itemAdded(int position)
 {
     const QSignalBlocker blocker(mWidget);
     auto *item = new QListWidgetItem(mModel.text(position));
@@ -150,14 +150,14 @@ void MeasuresView::itemAdded(int position)
     mWidget.insertItem(position, item);
 }
 
-void MeasuresView::itemTickChanged(int position)
+void MeasuresMirror::itemTickChanged(int position)
 {
     const QSignalBlocker blocker(mWidget);
     if (QListWidgetItem *item = mWidget.item(position))
         item->setCheckState(checkState(mModel.isTicked(position)));
 }
 
-void MeasuresView::listCleared()
+void MeasuresMirror::listCleared()
 {
     const QSignalBlocker blocker(mWidget);
     mWidget.clear();

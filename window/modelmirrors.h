@@ -16,11 +16,11 @@ namespace mdx {
 // model is mirrored here, and the only things the widget feeds back are what the user does
 // to the display itself (expanding, collapsing, moving the selection by keyboard).
 // Check marks are drawn, and reported as checkable, but never toggled by the widget.
-class TreeView : public QObject, private LayoutTreeObserver
+class TreeMirror : public QObject, private LayoutTreeObserver
 {
 public:
-    TreeView(LayoutTree &model, QTreeWidget &widget);
-    ~TreeView() override;
+    TreeMirror(LayoutTree &model, QTreeWidget &widget);
+    ~TreeMirror() override;
 
     LayoutTree &model() const { return mModel; }
     QTreeWidget &widget() const { return mWidget; }
@@ -43,11 +43,11 @@ private:
 
 // Keeps a check-box list widget showing the measure list. Ticks the user makes reach the
 // model through the window (it has rules to apply); this class only mirrors the model.
-class MeasuresView : private MeasureListObserver
+class MeasuresMirror : private MeasureListObserver
 {
 public:
-    MeasuresView(MeasureList &model, QListWidget &widget);
-    ~MeasuresView() override;
+    MeasuresMirror(MeasureList &model, QListWidget &widget);
+    ~MeasuresMirror() override;
 
 private:
     void itemAdded(int position) override;

@@ -1,0 +1,408 @@
+// The user's actions on the query, each with its rule, its statement and its undo step, as
+// whole outcomes without a window.
+#include "treebuilder.h"
+
+#include "model/failure.h"
+#include "model/query.h"
+
+#include <QTest>
+
+#include <vector>
+
+using namespace mdx;
+
+namespace {
+
+// A catalog cube as the load walks it, failing as a catalog does for an item it lacks.
+template<typename T> struct Items : std::vector<T>
+{
+    int count() const { return int(this->size()); }
+    T item(int position) const
+    {
+        if (position >= count())
+            throw Failure(1, QStringLiteral("no item %1").arg(position), QStringLiteral("Fake"));
+        return this->at(size_t(position));
+    }
+};
+struct FakeMember
+{
+    QString text;
+    QString name() const { return text; }
+};
+struct FakeLevel
+{
+    QString text, unique;
+    Items<FakeMember> memberList;
+    QString name() const { return text; }
+    QString uniqueName() const { return unique; }
+    Items<FakeMember> members() const { return memberList; }
+};
+struct FakeHierarchy
+{
+    QString unique;
+    Items<FakeLevel> levelList;
+    QString uniqueName() const { return unique; }
+    Items<FakeLevel> levels() const { return levelList; }
+};
+struct FakeDimension
+{
+    QString text, unique;
+    Items<FakeHierarchy> hierarchyList;
+    QString name() const { return text; }
+    QString uniqueName() const { return unique; }
+    Items<FakeHierarchy> hierarchies() const { return hierarchyList; }
+};
+struct FakeCube
+{
+    Items<FakeDimension> dimensionList;
+    Items<FakeDimension> dimensions() const { return dimensionList; }
+};
+
+// "Store=(All),Country; Measures=Units,Cost; Date@[Date].[Fiscal]=Year; Broken!": a
+// dimension with the levels of its one hierarchy (named after the dimension unless "@" names
+// it), the members of the Measures level, and "!" for a dimension without a hierarchy.
+FakeCube cube(const QString &layout)
+{
+    FakeCube cube;
+    for (const QString &part : layout.split(u';', Qt::SkipEmptyParts)) {
+        QString head = part.section(u'=', 0, 0).trimmed();
+        const bool broken = head.endsWith(u'!');
+        head.remove(u'!');
+        const QString name = head.section(u'@', 0, 0);
+        const QString key = u'[' + name + u']';
+        FakeDimension dimension { name, key, {} };
+        FakeHierarchy hierarchy { head.contains(u'@') ? head.section(u'@', 1) : key, {} };
+        FakeLevel measures { QStringLiteral("MeasuresLevel"), QString(), {} };
+        for (const QString &level : part.section(u'=', 1).split(u',', Qt::SkipEmptyParts)) {
+            if (name == u"Measures")
+                measures.memberList.push_back({ level.trimmed() });
+            else
+                hierarchy.levelList.push_back(
+                    { level.trimmed(), key + ".[" + level.trimmed() + u']', {} });
+        }
+        if (name == u"Measures")
+            hierarchy.levelList.push_back(measures);
+        if (!broken)
+            dimension.hierarchyList.push_back(hierarchy);
+        cube.dimensionList.push_back(dimension);
+    }
+    return cube;
+}
+
+const QString sales = QStringLiteral("Store=All,Country,City; Measures=Units,Cost,Profit; "
+                                     "Time=Year,Month; Product=Family; Gender=Gender");
+
+// A tree in one line: "Store*(All*,Country,City*)" with "*" for a checked node; dimensions
+// apart by blanks.
+QString line(const LayoutTree &tree)
+{
+    QString text;
+    for (const Node *node : tree) {
+        if (!node->parent())
+            text += (text.isEmpty() ? "" : " ") + node->text() + (node->checked() ? "*" : "");
+        else
+            text += (node == node->parent()->child() ? "(" : ",") + node->text()
+                + (node->checked() ? "*" : "") + (node == node->lastSibling() ? ")" : "");
+    }
+    return text;
+}
+
+QString ticks(const MeasureList &measures)
+{
+    QString text;
+    for (int i = 0; i < measures.count(); ++i)
+        text += measures.text(i) + (measures.isTicked(i) ? "+ " : "- ");
+    return text.trimmed();
+}
+
+Query::Tree treeNamed(const QString &name)
+{
+    static const QStringList names { "Schema", "Rows", "Columns", "Slicers" };
+    return Query::Tree(names.indexOf(name));
+}
+
+// Runs one action of the form "press Rows [Store].[City]", "drop Schema [Store] Rows" (the node
+// is selected first, as a press does), "move Rows [Store] Schema", "tick 2", "undo", "redo",
+// "edit TEXT".
+Outcome act(Query &query, const QString &action)
+{
+    const QStringList words = action.split(u' ');
+    const auto node
+        = [&](int tree, int key) { return query.tree(treeNamed(words[tree])).find(words[key]); };
+    if (words[0] == u"press")
+        return query.pressNode(*node(1, 2));
+    if (words[0] == u"drop") {
+        if (Node *pressed = node(1, 2))
+            pressed->setSelected(true);
+        return query.dropOn(query.tree(treeNamed(words[1])), query.tree(treeNamed(words[3])));
+    }
+    if (words[0] == u"move")
+        return query.moveTo(query.tree(treeNamed(words[1])), node(1, 2),
+                            query.tree(treeNamed(words[3])));
+    if (words[0] == u"tick")
+        return query.toggleMeasure(words[1].toInt());
+    if (words[0] == u"undo")
+        return query.undo();
+    if (words[0] == u"redo")
+        return query.redo();
+    query.editStatement(action.section(u' ', 1));
+    return {};
+}
+
+QString statement(const QString &rows,
+                  const QString &measures = "[Measures].[Units],"
+                                            "[Measures].[Cost],"
+                                            "[Measures].[Profit]")
+{
+    return "select " + (rows.isEmpty() ? "" : rows + " on rows, ") + "{" + measures
+        + "} on columns from Sales";
+}
+
+} // namespace
+
+class TestQuery : public QObject
+{
+    Q_OBJECT
+
+    Query query;
+
+    void loadCube(const QString &layout)
+    {
+        query.clearForCube();
+        query.fillSchema(cube(layout));
+    }
+
+private slots:
+    void init()
+    {
+        query.setCube(QStringLiteral("Sales"));
+        loadCube(sales);
+    }
+
+    // After a sequence of actions: the trees, the statement, the refusals on the way and the
+    // steps the history holds.
+    void actions_data()
+    {
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QStringList>("trees"); // schema, rows, columns, slicers
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QStringList>("refusals");
+        QTest::addColumn<int>("steps");
+
+        const QString store = "{descendants([Store].currentmember,[Store].[City])}";
+        const QString time = "{descendants([Time].currentmember,[Time].[Month])}";
+        const QStringList loaded { "Store(All,Country,City) Time(Year,Month) Product(Family) "
+                                   "Gender(Gender)",
+                                   "", "", "" };
+        const QString axis = "Invalid Axis|This wizard only supports up to 3 dimensions on any "
+                             "axis.";
+        const QString measure = "Invalid Selection|Must have at least one measure checked";
+
+        QTest::newRow("nothing yet") << QStringList() << loaded << "" << QStringList() << 0;
+        // A press flips the mark and rebuilds, in any tree, the schema's too.
+        QTest::newRow("press in the schema")
+            << QStringList { "press Schema [Time].[Year]" }
+            << QStringList { QString(loaded[0]).replace("Year", "Year*"), "", "", "" }
+            << statement("") << QStringList() << 1;
+        // A level carries its whole dimension, every node checked; a drop on the same tree,
+        // or of nothing, does nothing and is no step.
+        QTest::newRow("drop a level")
+            << QStringList { "drop Schema [Store].[City] Rows", "drop Rows [Store] Rows",
+                             "drop Columns - Rows" }
+            << QStringList { "Time(Year,Month) Product(Family) Gender(Gender)",
+                             "Store*(All*,Country*,City*)", "", "" }
+            << statement(store) << QStringList() << 1;
+        QTest::newRow("statement forms by the level marks")
+            << QStringList { "drop Schema [Store] Rows",     "press Rows [Store].[City]",
+                             "press Rows [Store].[All]",     "drop Schema [Time] Slicers",
+                             "press Slicers [Time].[Month]", "press Slicers [Time].[Year]" }
+            << QStringList { "Product(Family) Gender(Gender)", "Store*(All,Country*,City)", "",
+                             "Time*(Year,Month)" }
+            << statement("crossjoin({[Store].[Country].members},{[Time].[(All)].members})")
+            << QStringList() << 6;
+        // Between axis trees every level is ticked again; back to the schema at its end.
+        QTest::newRow("axis to axis and back")
+            << QStringList { "drop Schema [Time] Columns", "press Columns [Time].[Year]",
+                             "drop Columns [Time] Slicers", "drop Schema [Store] Rows",
+                             "drop Rows [Store] Schema" }
+            << QStringList { "Product(Family) Gender(Gender) Store*(All*,Country*,City*)", "", "",
+                             "Time*(Year*,Month*)" }
+            << statement(time) << QStringList() << 5;
+        QTest::newRow("three on an axis, crossed with another")
+            << QStringList { "drop Schema [Store] Rows", "drop Schema [Time] Rows",
+                             "drop Schema [Product] Rows", "drop Schema [Gender] Columns" }
+            << QStringList { "",
+                             "Store*(All*,Country*,City*) Time*(Year*,Month*) Product*(Family*)",
+                             "Gender*(Gender*)", "" }
+            << statement("crossjoin(crossjoin(crossjoin(" + store + "," + time
+                         + "),{[Product].[Family].members}),{[Gender].[Gender].members})")
+            << QStringList() << 4;
+        QTest::newRow("a full axis refuses")
+            << QStringList { "drop Schema [Store] Rows", "drop Schema [Time] Rows",
+                             "drop Schema [Product] Rows", "drop Schema [Gender] Rows" }
+            << QStringList { "Gender(Gender)",
+                             "Store*(All*,Country*,City*) Time*(Year*,Month*) Product*(Family*)",
+                             "", "" }
+            << statement("crossjoin(crossjoin(" + store + "," + time
+                         + "),{[Product].[Family].members})")
+            << QStringList { axis } << 3;
+        QTest::newRow("a full schema refuses")
+            << QStringList { "drop Schema [Store] Rows", "drop Rows [Store] Schema" }
+            << QStringList { "Time(Year,Month) Product(Family) Gender(Gender)",
+                             "Store*(All*,Country*,City*)", "", "" }
+            << statement(store) << QStringList { axis } << 1;
+        // One measure stays ticked; the refused click rebuilds too, and is no step.
+        QTest::newRow("measures") << QStringList { "tick 0", "tick 2", "edit by hand", "tick 1" }
+                                  << loaded << statement("", "[Measures].[Cost]")
+                                  << QStringList { measure } << 2;
+        QTest::newRow("tick again")
+            << QStringList { "tick 0", "tick 0" } << loaded << statement("") << QStringList() << 2;
+        // Undo brings back the trees and the text of then, hand edits included; a new step
+        // forgets what could be redone.
+        QTest::newRow("undo")
+            << QStringList { "drop Schema [Time] Rows", "edit by hand", "drop Schema [Store] Rows",
+                             "undo" }
+            << QStringList { "Store(All,Country,City) Product(Family) Gender(Gender)",
+                             "Time*(Year*,Month*)", "", "" }
+            << "by hand" << QStringList() << 1;
+        QTest::newRow("undo and redo")
+            << QStringList { "drop Schema [Time] Rows", "press Rows [Time].[Year]", "undo", "undo",
+                             "redo" }
+            << QStringList { "Store(All,Country,City) Product(Family) Gender(Gender)",
+                             "Time*(Year*,Month*)", "", "" }
+            << statement(time) << QStringList() << 1;
+        QTest::newRow("a new step forgets the redo")
+            << QStringList { "drop Schema [Time] Rows", "undo", "tick 0", "redo" } << loaded
+            << statement("", "[Measures].[Cost],[Measures].[Profit]") << QStringList() << 1;
+    }
+
+    void actions()
+    {
+        QFETCH(QStringList, actions);
+        QStringList refusals;
+        for (const QString &action : actions) {
+            const Outcome outcome = act(query, action);
+            QVERIFY2(!outcome.changed || outcome.statementWritten, qPrintable(action));
+            if (outcome.refusal)
+                refusals << outcome.refusal->title + '|' + outcome.refusal->text;
+        }
+        QStringList trees;
+        for (Query::Tree tree :
+             { Query::Tree::Schema, Query::Tree::Rows, Query::Tree::Columns, Query::Tree::Slicers })
+            trees << line(query.tree(tree));
+        QTEST(trees, "trees");
+        QTEST(query.statement(), "statement");
+        QTEST(refusals, "refusals");
+        QTEST(query.history().undoCount(), "steps");
+    }
+
+    // What each action says it did, which the window goes by.
+    void outcomes()
+    {
+        const Refusal fullAxis { Refusal::Severity::Warning, "Invalid Axis",
+                                 "This wizard only supports up to 3 dimensions on any axis." };
+        loadCube("Measures=Units; A=1; B=1; C=1; D=1");
+        const Outcome written { true, true, std::nullopt };
+        QCOMPARE(act(query, "undo"), Outcome());
+        QCOMPARE(act(query, "drop Schema [A] Rows"), written);
+        QCOMPARE(act(query, "drop Rows [A] Rows"), Outcome());
+        QCOMPARE(act(query, "press Rows [A].[1]"), written);
+        QCOMPARE(act(query, "tick 0"),
+                 (Outcome { false, true,
+                            Refusal { Refusal::Severity::Information, "Invalid Selection",
+                                      "Must have at least one measure checked" } }));
+        QCOMPARE(act(query, "tick -1"), Outcome());
+        act(query, "drop Schema [B] Rows");
+        act(query, "drop Schema [C] Rows");
+        QCOMPARE(act(query, "drop Schema [D] Rows"), (Outcome { false, false, fullAxis }));
+        QCOMPARE(act(query, "undo"), written);
+        QCOMPARE(act(query, "redo"), written);
+        QCOMPARE(act(query, "redo"), Outcome());
+    }
+
+    // A move by key selects the dimension that took the moved one's place, or the one before
+    // it at the end; a drop leaves the source without a selection, as the mouse left it.
+    void keyboardMovesSelectANeighbour()
+    {
+        const auto selected = [this](Query::Tree tree) {
+            const Node *node = query.tree(tree).selectedItem();
+            return node ? node->text() : QString();
+        };
+        act(query, "move Schema [Store].[City] Rows");
+        QCOMPARE(selected(Query::Tree::Schema), "Time");
+        act(query, "drop Schema [Time] Columns");
+        QCOMPARE(selected(Query::Tree::Schema), "");
+        act(query, "press Schema [Gender]");
+        act(query, "move Schema [Gender] Rows");
+        QCOMPARE(selected(Query::Tree::Schema), "Product");
+        // A refused move leaves the selection as it was.
+        act(query, "drop Columns [Time] Rows");
+        act(query, "move Schema [Product] Rows");
+        QCOMPARE(selected(Query::Tree::Schema), "Product");
+    }
+
+    // Loading: every dimension but the one named exactly Measures, the levels of its first
+    // hierarchy, the members of the first Measures level ticked; all collapsed, the first node
+    // selected; the axis trees, the statement and the history emptied.
+    void load_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("measures");
+        QTest::newRow("sales") << sales
+                               << "Store(All,Country,City) Time(Year,Month) Product(Family) "
+                                  "Gender(Gender)"
+                               << "[Store] [Time] [Product] [Gender]"
+                               << "Units+ Cost+ Profit+";
+        QTest::newRow("case of Measures") << "measures=Kind; Measures=Units,Units"
+                                          << "measures(Kind)"
+                                          << "[measures]"
+                                          << "Units+ Units+";
+        // A hierarchy qualified by its dimension names the dimension's node; others do not.
+        QTest::newRow("hierarchy names")
+            << "Date@[Date].[Fiscal]=Year; Week@[Week.Weekly]=Day; Flat"
+            << "Date(Year) Week(Day) Flat"
+            << "[Date].[Fiscal] [Week] [Flat]"
+            << "";
+        QTest::newRow("measures only") << "Measures=Visits,Orders"
+                                       << ""
+                                       << ""
+                                       << "Visits+ Orders+";
+    }
+
+    void load()
+    {
+        QFETCH(QString, layout);
+        act(query, "drop Schema [Time] Rows");
+        act(query, "edit by hand");
+        loadCube(layout);
+        QTEST(line(query.tree(Query::Tree::Schema)), "schema");
+        QStringList keys;
+        for (const Node *node : query.tree(Query::Tree::Schema)) {
+            QVERIFY(!node->expanded());
+            if (!node->parent())
+                keys << node->key();
+        }
+        QTEST(keys.join(' '), "keys");
+        QTEST(ticks(query.measures()), "measures");
+        const Node *first = keys.isEmpty() ? nullptr : query.tree(Query::Tree::Schema).item(1);
+        QCOMPARE(query.tree(Query::Tree::Schema).selectedItem(), first);
+        QCOMPARE(query.tree(Query::Tree::Rows).count(), 0);
+        QCOMPARE(query.statement(), QString());
+        QCOMPARE(query.history().undoCount(), 0);
+    }
+
+    // A catalog failing half way leaves what it had given, unselected and as it came.
+    void failedLoadKeepsWhatCame()
+    {
+        QVERIFY_THROWS_EXCEPTION(Failure,
+                                 loadCube("Region=Country; Measures=Units; Product!; Time=Year"));
+        QCOMPARE(line(query.tree(Query::Tree::Schema)), "Region(Country) Product");
+        QCOMPARE(ticks(query.measures()), "Units+");
+        QCOMPARE(query.tree(Query::Tree::Schema).selectedItem(), nullptr);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestQuery)
+#include "tst_query.moc"
