@@ -1,6 +1,5 @@
 // The user's actions on the query, each with its rule, its statement and its undo step, as
 // whole outcomes without a window.
-#include "treebuilder.h"
 
 #include "model/failure.h"
 #include "model/query.h"
@@ -13,78 +12,53 @@ using namespace mdx;
 
 namespace {
 
-// A catalog cube as the load walks it, failing as a catalog does for an item it lacks.
-template<typename T> struct Items : std::vector<T>
+// A catalog object of any kind, as the load walks it: its children are a cube's dimensions,
+// a dimension's hierarchies, a hierarchy's levels or a level's members. A missing item fails
+// as it does in a catalog.
+struct Fake
 {
-    int count() const { return int(this->size()); }
-    T item(int position) const
+    struct Items : std::vector<Fake>
     {
-        if (position >= count())
-            throw Failure(1, QStringLiteral("no item %1").arg(position), QStringLiteral("Fake"));
-        return this->at(size_t(position));
-    }
-};
-struct FakeMember
-{
-    QString text;
-    QString name() const { return text; }
-};
-struct FakeLevel
-{
+        int count() const { return int(size()); }
+        Fake item(int position) const
+        {
+            if (position >= count())
+                throw Failure(1, QStringLiteral("no item"), QStringLiteral("Fake"));
+            return at(size_t(position));
+        }
+    };
     QString text, unique;
-    Items<FakeMember> memberList;
+    Items children;
     QString name() const { return text; }
     QString uniqueName() const { return unique; }
-    Items<FakeMember> members() const { return memberList; }
-};
-struct FakeHierarchy
-{
-    QString unique;
-    Items<FakeLevel> levelList;
-    QString uniqueName() const { return unique; }
-    Items<FakeLevel> levels() const { return levelList; }
-};
-struct FakeDimension
-{
-    QString text, unique;
-    Items<FakeHierarchy> hierarchyList;
-    QString name() const { return text; }
-    QString uniqueName() const { return unique; }
-    Items<FakeHierarchy> hierarchies() const { return hierarchyList; }
-};
-struct FakeCube
-{
-    Items<FakeDimension> dimensionList;
-    Items<FakeDimension> dimensions() const { return dimensionList; }
+    Items dimensions() const { return children; }
+    Items hierarchies() const { return children; }
+    Items levels() const { return children; }
+    Items members() const { return children; }
 };
 
 // "Store=(All),Country; Measures=Units,Cost; Date@[Date].[Fiscal]=Year; Broken!": a
 // dimension with the levels of its one hierarchy (named after the dimension unless "@" names
 // it), the members of the Measures level, and "!" for a dimension without a hierarchy.
-FakeCube cube(const QString &layout)
+Fake cube(const QString &layout)
 {
-    FakeCube cube;
+    Fake cube;
     for (const QString &part : layout.split(u';', Qt::SkipEmptyParts)) {
-        QString head = part.section(u'=', 0, 0).trimmed();
-        const bool broken = head.endsWith(u'!');
-        head.remove(u'!');
-        const QString name = head.section(u'@', 0, 0);
-        const QString key = u'[' + name + u']';
-        FakeDimension dimension { name, key, {} };
-        FakeHierarchy hierarchy { head.contains(u'@') ? head.section(u'@', 1) : key, {} };
-        FakeLevel measures { QStringLiteral("MeasuresLevel"), QString(), {} };
-        for (const QString &level : part.section(u'=', 1).split(u',', Qt::SkipEmptyParts)) {
-            if (name == u"Measures")
-                measures.memberList.push_back({ level.trimmed() });
-            else
-                hierarchy.levelList.push_back(
-                    { level.trimmed(), key + ".[" + level.trimmed() + u']', {} });
+        const QString head = part.section(u'=', 0, 0).trimmed().remove(u'!');
+        const QString name = head.section(u'@', 0, 0), key = u'[' + name + u']';
+        Fake hierarchy { {}, head.contains(u'@') ? head.section(u'@', 1) : key, {} };
+        Fake measures;
+        for (QString level : part.section(u'=', 1).split(u',', Qt::SkipEmptyParts)) {
+            level = level.trimmed();
+            (name == u"Measures" ? measures.children : hierarchy.children)
+                .push_back({ level, key + ".[" + level + u']', {} });
         }
         if (name == u"Measures")
-            hierarchy.levelList.push_back(measures);
-        if (!broken)
-            dimension.hierarchyList.push_back(hierarchy);
-        cube.dimensionList.push_back(dimension);
+            hierarchy.children.push_back(measures);
+        Fake dimension { name, key, {} };
+        if (!part.contains(u'!'))
+            dimension.children.push_back(hierarchy);
+        cube.children.push_back(dimension);
     }
     return cube;
 }

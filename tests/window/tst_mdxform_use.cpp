@@ -108,50 +108,17 @@ private slots:
         QCOMPARE(item(schema(), "Store"), nullptr);
         QCOMPARE(statement(), budget(descendants("Store", "Store Name")));
 
-        // Clicks on level nodes untick them; each release is a drop on the same tree.
-        for (const auto &[level, set] : QList<std::pair<const char *, QString>> {
-                 { "Store Name", descendants("Store", "Store City") },
-                 { "(All)", descendants("Store", "Store City") },
-                 { "Store City", descendants("Store", "Store State") },
-                 { "Store State", "{[Store].[Store Country].members}" },
-                 { "Store Country", "{[Store].[(All)].members}" },
-                 { "Store Country", "{[Store].[Store Country].members}" } }) {
-            click(at(rows(), item(rows(), level, "Store")));
-            QCOMPARE(statement(), budget(set));
-        }
+        // A click flips a level's mark; its release is a drop on the same tree.
+        click(at(rows(), item(rows(), "Store Name", "Store")));
+        QCOMPARE(statement(), budget(descendants("Store", "Store City")));
 
-        drag("SchemaTree", "Time", "ColumnTree");
-        const QString time = descendants("Time", "Month");
-        QCOMPARE(statement(), budget("crossjoin({[Store].[Store Country].members}," + time + ")"));
-        // Between axis trees every level is ticked again.
-        drag("RowTree", "Store", "SlicerTree");
-        const QString allStore = descendants("Store", "Store Name");
-        QCOMPARE(statement(), budget("crossjoin(" + time + "," + allStore + ")"));
-
-        // Back to the schema tree, at its end; then it holds three and refuses a fourth.
-        drag("ColumnTree", "Time", "SchemaTree");
-        QCOMPARE(outline(schema()).mid(6),
-                 QStringList({ "Time[x]", "  Year[x]", "  Quarter[x]", "  Month[x]" }));
-        QCOMPARE(statement(), budget(allStore));
-        drag("SlicerTree", "Store", "SchemaTree");
+        // The schema tree holds three again and refuses, with the message of the rule; a drop
+        // on a control without a drop rule does nothing.
+        drag("RowTree", "Store", "SchemaTree");
+        drag("RowTree", "Store", "MdxTextbox");
         QCOMPARE(messages(), Messages({ invalidAxis }));
-
-        drag("SchemaTree", "Account", "SlicerTree");
-        drag("SchemaTree", "Category", "SlicerTree");
-        const QString three
-            = budget("crossjoin(crossjoin(" + allStore + "," + descendants("Account", "Account")
-                     + ")," + descendants("Category", "Category") + ")");
-        QCOMPARE(statement(), three);
-        drag("SchemaTree", "Time", "SlicerTree");
-        QCOMPARE(messages(), Messages({ invalidAxis }));
-        QCOMPARE(schema()->topLevelItemCount(), 1);
-
-        // A drop on its own full tree, or on a control without a drop rule, does nothing.
-        drag(at(slicers(), item(slicers(), "Account")), at(slicers(), { 5, 5 }));
-        drag("SlicerTree", "Category", "MdxTextbox");
-        QCOMPARE(messages(), Messages());
-        QCOMPARE(slicers()->topLevelItemCount(), 3);
-        QCOMPARE(statement(), three);
+        QCOMPARE(outline(rows()).size(), 6);
+        QCOMPARE(statement(), budget(descendants("Store", "Store City")));
     }
 
     // Presses that hit no node: blank space, other buttons, and left of a level node, where
@@ -232,30 +199,14 @@ private slots:
             click(textOf(row));
         const QString last = "select {[Measures].[Sales Average]} on columns from Sales";
         QCOMPARE(statement(), last);
-        // The last tick is back before the message shows, by mouse and by keyboard alike.
-        int tickedDuringMessage = 0;
+        // The last tick is back before the message shows.
+        bool tickedDuringMessage = false;
         prompter->onShow
-            = [&] { tickedDuringMessage += list->item(6)->checkState() == Qt::Checked; };
+            = [&] { tickedDuringMessage = list->item(6)->checkState() == Qt::Checked; };
         click(textOf(6));
-        key(Qt::Key_Space);
-        QCOMPARE(messages(), Messages({ invalidSelection, invalidSelection }));
-        QCOMPARE(tickedDuringMessage, 2);
+        QCOMPARE(messages(), Messages({ invalidSelection }));
+        QVERIFY(tickedDuringMessage);
         QCOMPARE(statement(), last);
-    }
-
-    // A cube whose only dimension is Measures: its measures, nothing to select, no message;
-    // the statement comes with the first click on a measure.
-    void cubeOfMeasuresOnly()
-    {
-        QCOMPARE(connectTo(schemaString("measuresonly.xml")), Messages());
-        QCOMPARE(form->focusWidget(), cubes());
-        QCOMPARE(cubes()->currentText(), QStringLiteral("Counts"));
-        QCOMPARE(schema()->topLevelItemCount(), 0);
-        QCOMPARE(measureTicks(), QStringList({ "Visits+", "Orders+" }));
-        QCOMPARE(statement(), QString());
-        click(checkBoxOf(0));
-        QCOMPARE(statement(),
-                 QStringLiteral("select {[Measures].[Orders]} on columns from Counts"));
     }
 
     void commands_data()
