@@ -82,6 +82,10 @@ protected:
 private:
     // The controls, their layout, keys and names (mdxformlayout.cpp).
     void createControls();
+    void createBanner();
+    void createConnectionControls();
+    void createQueryControls();
+    void createStatementControls();
     void createPreviewCommand();
     QTreeWidget *addTree(const char *name, QRect geometry, Query::Tree tree,
                          bool dropAllowedCursor);

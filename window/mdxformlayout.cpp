@@ -60,6 +60,15 @@ QShortcut *shortcut(QWidget *window, QKeySequence key)
 void MdxForm::createControls()
 {
     setFixedSize(twips(9945), twips(9000));
+    createBanner();
+    createConnectionControls();
+    createQueryControls();
+    createStatementControls();
+}
+
+// The white banner at the top: the title, what the program is for, the logo.
+void MdxForm::createBanner()
+{
     mPicture1 = place(new QWidget(this), "Picture1", twipsRect(0, 0, 9945, 1095));
     mPicture1->setBackgroundRole(QPalette::Base);
     mPicture1->setAutoFillBackground(true);
@@ -82,7 +91,10 @@ void MdxForm::createControls()
     mOrvantaLogo = label(mPicture1, "OrvantaLogo", QString(), twipsRect(9000, 120, 780, 675));
     mOrvantaLogo->setPixmap(QPixmap(QStringLiteral(":/mdxwizard/logo.xpm")));
     mOrvantaLogo->setScaledContents(true);
+}
 
+void MdxForm::createConnectionControls()
+{
     mConnectionLabel = label(this, "ConnectionLabel", QStringLiteral("Connection:"),
                              twipsRect(120, 1440, 1095, 255));
     mConnectionStringTextbox
@@ -103,7 +115,11 @@ void MdxForm::createControls()
     // The statement names the cube the list shows, whatever changed it.
     connect(mCubeCombo, &QComboBox::currentTextChanged, this,
             [this](const QString &cube) { mQuery.setCube(cube); });
+}
 
+// The four trees and the measures: the query as the user lays it out.
+void MdxForm::createQueryControls()
+{
     mSlicerLabel
         = label(this, "SlicerLabel", QStringLiteral("Slicers:"), twipsRect(3000, 1920, 1455, 255));
     mSlicerTree
@@ -131,7 +147,11 @@ void MdxForm::createControls()
     connect(mMeasuresList, &QListWidget::itemClicked, this, &MdxForm::measuresListClick);
     connect(mMeasuresList, &QListWidget::itemDoubleClicked, this, &MdxForm::measuresListClick);
     mMeasuresList->installEventFilter(this);
+}
 
+// The statement box and the commands that hand its text on.
+void MdxForm::createStatementControls()
+{
     mMdxTextbox = place(new QPlainTextEdit(this), "MdxTextbox", twipsRect(120, 7200, 9735, 1215));
     QFont boldFont = font();
     boldFont.setBold(true);
