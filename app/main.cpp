@@ -3,6 +3,8 @@
 #include "window/mdxform.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -12,9 +14,16 @@ namespace {
 
 const char usage[]
     = "Usage: mdx-wizard [--help | --version]\n"
+      "       mdx-wizard --connection STRING [--statement TEXT | --statement -]\n"
       "\n"
       "Opens the MDX Wizard window, which composes an MDX select statement against a cube of\n"
       "an OLAP server; the connection string is typed into the window.\n"
+      "\n"
+      "With --connection the window connects with STRING at once, as its Connect command\n"
+      "does. With --statement it then reopens TEXT (read from standard input for \"-\"), a\n"
+      "statement the wizard wrote: the statement's cube is selected, and the trees, level\n"
+      "marks and measures become those that write it. A failure to connect or to reopen the\n"
+      "statement is shown in the window, which stays open.\n"
       "\n"
       "When the window closes, the statement is printed on standard output followed by a\n"
       "newline; nothing is printed when it is empty.\n"
@@ -24,9 +33,27 @@ const char usage[]
       "  1  the wizard ended with Cancel\n"
       "  2  the command line was not understood\n";
 
+// What the window does first, from the command line.
+struct Start
+{
+    std::optional<QString> connection;
+    std::optional<QString> statement; // "-": standard input
+};
+
+int refuse(const QByteArray &why)
+{
+    std::fprintf(stderr, "mdx-wizard: %s\n\n%s", why.constData(), usage);
+    return 2;
+}
+
+int refuseArgument(const char *argument)
+{
+    return refuse(QByteArray("unexpected argument '") + argument + '\'');
+}
+
 // Answers the command line before Qt starts, so that --help works without a display; no
-// answer means: open the window.
-std::optional<int> answerCommandLine(int argc, char *argv[])
+// answer means: open the window, starting as `start` says.
+std::optional<int> answerCommandLine(int argc, char *argv[], Start &start)
 {
     if (argc == 1)
         return std::nullopt;
@@ -39,18 +66,39 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
         return 0;
     }
     // Qt's own options (-platform, -style, ...) are refused too: they are not ours to promise.
-    const bool firstKnown
-        = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0;
-    std::fprintf(stderr, "mdx-wizard: unexpected argument '%s'\n\n%s", argv[firstKnown ? 2 : 1],
-                 usage);
-    return 2;
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)
+        return refuseArgument(argv[2]);
+    for (int i = 1; i < argc; i += 2) {
+        const bool connection = std::strcmp(argv[i], "--connection") == 0;
+        std::optional<QString> &value = connection ? start.connection : start.statement;
+        if ((!connection && std::strcmp(argv[i], "--statement") != 0) || value)
+            return refuseArgument(argv[i]);
+        if (i + 1 == argc)
+            return refuse(QByteArray(argv[i]) + " needs a value");
+        value = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    if (!start.connection)
+        return refuse("--statement needs --connection");
+    return std::nullopt;
+}
+
+// The statement given, or standard input's to its end for "-".
+QString statementOf(const QString &argument)
+{
+    if (argument != QLatin1String("-"))
+        return argument;
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(input.readAll());
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (const std::optional<int> status = answerCommandLine(argc, argv))
+    Start start;
+    if (const std::optional<int> status = answerCommandLine(argc, argv, start))
         return *status;
 
     QApplication app(argc, argv);
@@ -62,6 +110,14 @@ int main(int argc, char *argv[])
     mdx::MdxForm form;
     QObject::connect(&form, &mdx::MdxForm::closed, &app, &QApplication::quit);
     form.show();
+    if (start.connection) {
+        // Once the window is up, as though the user had typed and pressed Connect.
+        QTimer::singleShot(0, &form, [&form, &start] {
+            form.connectWith(*start.connection);
+            if (start.statement)
+                form.openStatement(statementOf(*start.statement));
+        });
+    }
     app.exec();
 
     const QString statement = form.mdxString();

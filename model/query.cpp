@@ -3,6 +3,9 @@
 #include "mdxstatement.h"
 #include "placement.h"
 
+#include <QHash>
+#include <QSet>
+
 namespace mdx {
 
 namespace {
@@ -90,6 +93,9 @@ void Query::collapseSchema()
     // A cube of measures alone is sound on every server: there is just nothing to select.
     if (mSchemaTree.count() > 0)
         mSchemaTree.item(1)->setSelected(true);
+    mLoadedSchema = takeSnapshot({ &mSchemaTree, &mRowTree, &mColumnTree, &mSlicerTree }, mMeasures,
+                                 QString())
+                        .trees[0];
 }
 
 Outcome Query::pressNode(Node &node)
@@ -173,6 +179,104 @@ Outcome Query::travel(std::optional<QuerySnapshot> state)
     restoreSnapshot(*state, mTrees, mMeasures);
     mStatement = state->statement;
     return { true, true, std::nullopt };
+}
+
+Outcome Query::openLayout(const StatementLayout &layout)
+{
+    if (std::optional<Refusal> refusal = refuseLayout(layout))
+        return { false, false, refusal };
+    QuerySnapshot before = snapshot();
+    QuerySnapshot start;
+    start.trees[0] = mLoadedSchema;
+    start.measureTicks.assign(size_t(mMeasures.count()), false);
+    restoreSnapshot(start, mTrees, mMeasures);
+    LayoutTree *axisTrees[] = { &mRowTree, &mColumnTree, &mSlicerTree };
+    for (size_t a = 0; a < layout.axes.size(); ++a) {
+        for (const DimensionSetForm &form : layout.axes[a]) {
+            const QString key = form.kind == DimensionSetForm::Kind::Level
+                ? mSchemaTree.find(form.levelKey)->parent()->key()
+                : form.dimensionKey;
+            markLevels(*moveDimension(*mSchemaTree.find(key), *axisTrees[a]), form);
+        }
+    }
+    QStringList named = layout.measures;
+    for (int m = 0; m < mMeasures.count(); ++m) {
+        if (named.removeOne(mMeasures.text(m)))
+            mMeasures.setTicked(m, true);
+    }
+    buildMdx();
+    // The layout it had already is no step.
+    const bool changed = snapshot() != before;
+    if (changed)
+        mHistory.record(std::move(before));
+    return { changed, true, std::nullopt };
+}
+
+// The marks that write a form: none, the one level, or every level down to the deepest.
+void Query::markLevels(Node &dimension, const DimensionSetForm &form)
+{
+    bool onPath = form.kind == DimensionSetForm::Kind::Descendants;
+    for (Node *level = dimension.child(); level; level = level->next()) {
+        const bool named = level->key() == form.levelKey;
+        level->setChecked(form.kind != DimensionSetForm::Kind::AllMembers && (named || onPath));
+        if (named)
+            onPath = false;
+    }
+}
+
+std::optional<Refusal> Query::refuseLayout(const StatementLayout &layout) const
+{
+    const auto refuse = [](const QString &text) {
+        return Refusal { Refusal::Severity::Warning, QStringLiteral("Invalid Statement"), text };
+    };
+    // The loaded schema's nodes by key, with the dimension each level belongs to.
+    QHash<QString, const QuerySnapshot::NodeState *> nodes;
+    for (const auto &node : mLoadedSchema.nodes)
+        nodes.insert(node.key, &node);
+    const auto levelOf = [&](const QString &key) {
+        const auto *node = nodes.value(key);
+        return node && !node->parentKey.isEmpty() ? node : nullptr;
+    };
+    QSet<QString> placed;
+    for (const auto &axis : layout.axes) {
+        for (const DimensionSetForm &form : axis) {
+            const bool levelOnly = form.kind == DimensionSetForm::Kind::Level;
+            if (levelOnly && !levelOf(form.levelKey))
+                return refuse(QStringLiteral("The cube has no level %1.").arg(form.levelKey));
+            const QString key = levelOnly ? levelOf(form.levelKey)->parentKey : form.dimensionKey;
+            const auto *dimension = nodes.value(key);
+            if (!dimension || !dimension->parentKey.isEmpty())
+                return refuse(QStringLiteral("The cube has no dimension %1.").arg(key));
+            if (placed.contains(key))
+                return refuse(
+                    QStringLiteral("The statement names the dimension %1 twice.").arg(key));
+            placed.insert(key);
+            if (form.kind != DimensionSetForm::Kind::Descendants)
+                continue;
+            const auto *level = levelOf(form.levelKey);
+            if (!level || level->parentKey != key)
+                return refuse(
+                    QStringLiteral("The dimension %1 has no level %2.").arg(key, form.levelKey));
+            if (&mLoadedSchema.nodes[size_t(level - mLoadedSchema.nodes.data()) - 1] == dimension)
+                return refuse(QStringLiteral("Descendants to %1, the top level of %2, is no "
+                                             "layout the wizard writes.")
+                                  .arg(form.levelKey, key));
+        }
+    }
+    QStringList listed;
+    for (int m = 0; m < mMeasures.count(); ++m)
+        listed << mMeasures.text(m);
+    for (const QString &measure : layout.measures) {
+        if (!listed.removeOne(measure))
+            return refuse(QStringLiteral("The cube has no measure %1%2.")
+                              .arg(measure,
+                                   layout.measures.count(measure) > 1
+                                       ? QStringLiteral(" as often as the statement names it")
+                                       : QString()));
+    }
+    if (layout.measures.isEmpty() && mMeasures.count() > 0)
+        return refuse(QStringLiteral("The statement names no measure; one must stay ticked."));
+    return std::nullopt;
 }
 
 void Query::buildMdx()

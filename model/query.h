@@ -2,6 +2,7 @@
 
 #include "layouttree.h"
 #include "measurelist.h"
+#include "statementreader.h"
 #include "undohistory.h"
 
 #include <QString>
@@ -78,6 +79,13 @@ public:
     Outcome toggleMeasure(int position);
     Outcome undo();
     Outcome redo();
+    // Takes a statement's layout on the loaded cube: the dimensions go to the axis trees in its
+    // order (Rows, then Columns, then Slicers), the schema tree keeps the others as the cube
+    // was loaded, the level marks write each set's form (one level: that level alone;
+    // descendants: every level from the top down to it) and the named measures alone are
+    // ticked. A layout the cube cannot hold is refused, naming what it lacks, and changes
+    // nothing. The layout's cube is the caller's to have loaded.
+    Outcome openLayout(const StatementLayout &layout);
     // The user typed in the statement box; it is no step of the history.
     void editStatement(const QString &text) { mStatement = text; }
 
@@ -92,6 +100,8 @@ private:
     void collapseSchema();
 
     Outcome place(LayoutTree &source, Node *node, LayoutTree &target);
+    std::optional<Refusal> refuseLayout(const StatementLayout &layout) const;
+    void markLevels(Node &dimension, const DimensionSetForm &form);
     void buildMdx();
     QuerySnapshot snapshot() const;
     Outcome travel(std::optional<QuerySnapshot> state);
@@ -101,6 +111,8 @@ private:
     LayoutTree mColumnTree { QStringLiteral("ColumnTree") };
     LayoutTree mSlicerTree { QStringLiteral("SlicerTree") };
     QueryTrees mTrees;
+    // The schema tree as the cube was loaded, which a layout starts from.
+    QuerySnapshot::TreeState mLoadedSchema;
     MeasureList mMeasures;
     QString mCube;
     QString mStatement;

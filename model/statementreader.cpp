@@ -227,8 +227,9 @@ private:
             // Three axes of three dimensions nest two crossjoins in two; deeper is no layout,
             // and must not exhaust the stack.
             if (depth == maxCrossjoinDepth)
-                failAt(set->start, QStringLiteral("expected at most three crossjoined sets of "
-                                                  "at most three dimensions each on rows"),
+                failAt(set->start,
+                       QStringLiteral("expected at most three crossjoined sets of "
+                                      "at most three dimensions each on rows"),
                        false);
             expectMark(u'(');
             set->left = readSet(depth + 1);
@@ -260,15 +261,16 @@ private:
                 // A level named "(All)" would write the same text: no level chosen reads it.
                 if (name.size() > 1 && name.back() == u"(All)")
                     set->dimension = DimensionSetForm { DimensionSetForm::Kind::AllMembers,
-                                                        key(name.first(name.size() - 1)), {} };
+                                                        key(name.first(name.size() - 1)),
+                                                        {} };
                 else
-                    set->dimension = DimensionSetForm { DimensionSetForm::Kind::Level, {},
-                                                        key(name) };
+                    set->dimension
+                        = DimensionSetForm { DimensionSetForm::Kind::Level, {}, key(name) };
             } else {
                 set->measures = QStringList { measureOf(name, set->start) };
                 while (takeMark(u','))
-                    set->measures->append(measureOf(readName(QStringLiteral("a measure")),
-                                                    set->start));
+                    set->measures->append(
+                        measureOf(readName(QStringLiteral("a measure")), set->start));
             }
         }
         if (!takeMark(u'}'))
@@ -279,8 +281,9 @@ private:
     QString measureOf(const QStringList &name, qsizetype start) const
     {
         if (name.size() != 2 || name.front().compare(u"Measures", Qt::CaseInsensitive) != 0)
-            failAt(start, QStringLiteral("expected a measure as [Measures].[Name] or a set's "
-                                         "\".members\""));
+            failAt(start,
+                   QStringLiteral("expected a measure as [Measures].[Name] or a set's "
+                                  "\".members\""));
         return name.back();
     }
 

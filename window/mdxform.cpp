@@ -9,6 +9,7 @@
 #include "waitdialog.h"
 
 #include "common/failure.h"
+#include "model/statementreader.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -91,7 +92,7 @@ MdxForm::MdxForm(std::shared_ptr<Prompter> prompter, QWidget *parent)
     createControls();
     arrangeTabOrder();
     createKeyboardControls();
-    createPreviewCommand();
+    createStatementCommands();
     mWaitDialog = std::make_shared<WaitDialog>(this);
     mWaitIndicator = mWaitDialog;
 }
@@ -161,6 +162,7 @@ void MdxForm::showCubes(const Connection &connection)
     mCatalog = Catalog();
     mCatalog.setActiveConnection(held);
     mPreviewAction->setEnabled(true);
+    mLayoutAction->setEnabled(true);
     setWindowTitle(QStringLiteral("Orvanta 3.0 MDX Wizard"));
     fillCubeList();
     if (mCubeCombo->count() == 0)
@@ -388,8 +390,59 @@ void MdxForm::mdxTextboxContextMenu(QPoint at)
 {
     const std::unique_ptr<QMenu> menu(mMdxTextbox->createStandardContextMenu(at));
     menu->addSeparator();
+    menu->addAction(mLayoutAction);
     menu->addAction(mPreviewAction);
     menu->exec(mMdxTextbox->viewport()->mapToGlobal(at));
+}
+
+void MdxForm::layoutActionTrigger()
+{
+    openStatement(statementBoxText());
+}
+
+QString MdxForm::openStatement(const QString &statement)
+{
+    QString refusal;
+    runHandler([&] { refusal = takeStatement(statement); });
+    // A statement refused stays to be mended where the user can see it.
+    if (!refusal.isEmpty() && statementBoxText() != statement)
+        mMdxTextbox->setPlainText(statement);
+    mStatementStatusLabel->setText(refusal);
+    return refusal;
+}
+
+void MdxForm::connectWith(const QString &connectionString)
+{
+    mConnectionStringTextbox->setText(connectionString);
+    connectImageClick();
+}
+
+// The statement's cube is selected when it is another; its layout is checked on that cube
+// before it is loaded, so that a refusal changes nothing.
+QString MdxForm::takeStatement(const QString &text)
+{
+    if (mCubeCombo->count() == 0)
+        return QStringLiteral("No cube is loaded: connect first.");
+    const StatementReading reading = readStatement(text);
+    if (!reading.ok())
+        return QStringLiteral("The statement cannot be read: ") + reading.failure;
+    const QString &cube = reading.layout.cube;
+    int entry = mCubeCombo->currentIndex();
+    if (mCubeCombo->itemText(entry) != cube)
+        entry = mCubeCombo->findText(cube, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry < 0)
+        return QStringLiteral("The catalog has no cube %1.").arg(cube);
+    if (entry != mCubeCombo->currentIndex()) {
+        Query probe;
+        probe.fillSchema(mCatalog.cubeDefs().item(mCubeCombo->itemData(entry).toInt()));
+        if (const auto refusal = probe.openLayout(reading.layout).refusal)
+            return refusal->text;
+        mCubeCombo->setCurrentIndex(entry);
+        selectCube();
+    }
+    const Outcome outcome = mQuery.openLayout(reading.layout);
+    showOutcome({ outcome.changed, outcome.statementWritten, std::nullopt });
+    return outcome.refusal ? outcome.refusal->text : QString();
 }
 
 void MdxForm::previewActionTrigger()

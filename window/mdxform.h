@@ -59,6 +59,14 @@ public:
     // stay done.
     void showCubes(const Connection &connection);
 
+    // Takes a statement the wizard wrote (or one edited as a person would) as the layout, on
+    // a window whose connection is open: its cube is selected when it is another, and the
+    // trees, marks and ticks become those that write it. One step of the history. Returns
+    // why it could not, also shown under the statement box, or nothing when it did.
+    QString openStatement(const QString &statement);
+    // Puts the connection string in its box and connects, as the Connect command does.
+    void connectWith(const QString &connectionString);
+
     CloseReason closeReason() const { return mCloseReason; }
     // Null restores real message boxes.
     void setPrompter(std::shared_ptr<Prompter> prompter);
@@ -86,7 +94,7 @@ private:
     void createConnectionControls();
     void createQueryControls();
     void createStatementControls();
-    void createPreviewCommand();
+    void createStatementCommands();
     QTreeWidget *addTree(const char *name, QRect geometry, Query::Tree tree,
                          bool dropAllowedCursor);
     void arrangeTabOrder();
@@ -108,6 +116,7 @@ private:
     void cancelButtonClick();
     void mdxTextboxContextMenu(QPoint at);
     void previewActionTrigger();
+    void layoutActionTrigger();
     void connectKey();
     void undoKey();
     void redoKey();
@@ -127,6 +136,8 @@ private:
     // Runs the statement box's text on the connection and shows what it returns.
     void previewResults();
     QString statementBoxText() const;
+    // The reason a statement cannot become the layout, or nothing when it has.
+    QString takeStatement(const QString &text);
 
     // Runs a handler's work; a failure becomes a message instead of reaching Qt.
     void runHandler(const std::function<void()> &work);
@@ -179,6 +190,8 @@ private:
 
     // F9 and the statement box's menu; usable once a connection is open.
     QAction *mPreviewAction = nullptr;
+    QAction *mLayoutAction = nullptr;
+    QLabel *mStatementStatusLabel = nullptr;
     QPointer<PreviewWindow> mPreview;
 };
 

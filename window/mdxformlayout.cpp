@@ -180,18 +180,31 @@ void MdxForm::createStatementControls()
                           twipsRect(8760, 8520, 1095, 375));
     mCancelButton->setToolTip(QStringLiteral("Close"));
     connect(mCancelButton, &QPushButton::clicked, this, &MdxForm::cancelButtonClick);
+    // Beside the buttons, why a statement could not become the layout; empty until then.
+    mStatementStatusLabel
+        = label(this, "StatementStatusLabel", QString(), twipsRect(120, 8520, 6135, 375));
+    mStatementStatusLabel->setWordWrap(true);
 }
 
-// F9 and the statement box's menu entry; usable once a connection is open.
-void MdxForm::createPreviewCommand()
+// The statement box's own commands, in its menu and on keys of the window; usable once a
+// connection is open: F9 previews the statement, F6 takes it as the layout.
+void MdxForm::createStatementCommands()
 {
-    mPreviewAction = new QAction(QStringLiteral("Preview Results"), this);
-    mPreviewAction->setObjectName(QStringLiteral("PreviewAction"));
-    mPreviewAction->setShortcut(QKeySequence(Qt::Key_F9));
-    mPreviewAction->setShortcutContext(Qt::WindowShortcut);
-    mPreviewAction->setEnabled(false);
-    addAction(mPreviewAction);
-    connect(mPreviewAction, &QAction::triggered, this, &MdxForm::previewActionTrigger);
+    const auto command
+        = [this](const char *name, const QString &text, Qt::Key key, void (MdxForm::*trigger)()) {
+              auto *action = new QAction(text, this);
+              action->setObjectName(QLatin1String(name));
+              action->setShortcut(QKeySequence(key));
+              action->setShortcutContext(Qt::WindowShortcut);
+              action->setEnabled(false);
+              addAction(action);
+              connect(action, &QAction::triggered, this, trigger);
+              return action;
+          };
+    mPreviewAction = command("PreviewAction", QStringLiteral("Preview Results"), Qt::Key_F9,
+                             &MdxForm::previewActionTrigger);
+    mLayoutAction = command("LayoutAction", QStringLiteral("Update Layout from Statement"),
+                            Qt::Key_F6, &MdxForm::layoutActionTrigger);
     mMdxTextbox->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mMdxTextbox, &QWidget::customContextMenuRequested, this,
             &MdxForm::mdxTextboxContextMenu);

@@ -16,14 +16,17 @@ private slots:
         QTest::addColumn<QByteArray>("errors"); // with status 2: how it begins
         QTest::addColumn<QByteArray>("scenario");
         QTest::addColumn<QString>("connection"); // for the scenario; none: the window's own
+        QTest::addColumn<QByteArray>("input");
         const QByteArray usage = "usage", none;
         const auto refused = [](const QByteArray &argument) {
             return "mdx-wizard: unexpected argument '" + argument + "'\n\nUsage: mdx-wizard ";
         };
         const auto row = [](const char *tag, const QStringList &arguments, int status,
                             const QByteArray &output, const QByteArray &errors,
-                            const QByteArray &scenario = {}, const QString &connection = {}) {
-            QTest::newRow(tag) << arguments << status << output << errors << scenario << connection;
+                            const QByteArray &scenario = {}, const QString &connection = {},
+                            const QByteArray &input = {}) {
+            QTest::newRow(tag) << arguments << status << output << errors << scenario << connection
+                               << input;
         };
         row("help", { "--help" }, 0, usage, none);
         row("version", { "--version" }, 0, "mdx-wizard " MDX_VERSION "\n", none);
@@ -33,6 +36,25 @@ private slots:
         row("help, then more", { "--help", "x" }, 2, none, refused("x"));
         row("version, then help", { "--version", "--help" }, 2, none, refused("--help"));
         row("empty argument", { "" }, 2, none, refused(""));
+        row("statement alone", { "--statement", "x" }, 2, none,
+            "mdx-wizard: --statement needs --connection\n\nUsage: mdx-wizard ");
+        row("connection twice", { "--connection", "a", "--connection", "b" }, 2, none,
+            refused("--connection"));
+        row("no value", { "--connection" }, 2, none,
+            "mdx-wizard: --connection needs a value\n\nUsage: mdx-wizard ");
+
+        // A statement reopened from the command line comes back as it went in, for another
+        // cube than the first too, from standard input as well.
+        const QString sample = "provider=msolap;data source=local;initial catalog=foodmart 2000";
+        const QByteArray sales
+            = "select crossjoin({[Time].[Year].members},{descendants([Store].currentmember,"
+              "[Store].[Store State])}) on rows, {[Measures].[Store Sales]} on columns from Sales";
+        row("statement", { "--connection", sample, "--statement", sales }, 0, sales + '\n', none,
+            "opened");
+        row("statement piped in", { "--statement", "-", "--connection", sample }, 0, sales + '\n',
+            none, "opened", {}, sales + '\n');
+        row("bad connection string", { "--connection", "provider=x", "--statement", sales }, 1,
+            none, none, "refused");
 
         const QByteArray hrWithoutFirstMeasure
             = "select {[Measures].[Count],[Measures].[Number of Employees],[Measures].[Employee "
@@ -57,6 +79,7 @@ private slots:
         QFETCH(QByteArray, errors);
         QFETCH(QByteArray, scenario);
         QFETCH(QString, connection);
+        QFETCH(QByteArray, input);
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
@@ -71,6 +94,8 @@ private slots:
         }
         program.setProcessEnvironment(env);
         program.start(MDX_PROGRAM, arguments);
+        program.write(input);
+        program.closeWriteChannel();
         QVERIFY2(program.waitForFinished(60000), "the program did not end");
         const QByteArray out = program.readAllStandardOutput();
         const QByteArray err = program.readAllStandardError();

@@ -1,9 +1,11 @@
 // The user's actions on the query, each with its rule, its statement and its undo step, as
 // whole outcomes without a window.
 
+#include "catalog/catalog.h"
 #include "model/failure.h"
 #include "model/query.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <vector>
@@ -139,6 +141,41 @@ class TestQuery : public QObject
     Q_OBJECT
 
     Query query;
+
+    // Random moves, presses and ticks on the cube; after each, the statement read back and
+    // taken on a second query writes the same statement.
+    template<typename Cube> void roundTrips(const Cube &cube, int steps)
+    {
+        query.clearForCube();
+        query.fillSchema(cube);
+        Query again;
+        again.setCube(query.cube());
+        again.fillSchema(cube);
+        QRandomGenerator random(7);
+        const Query::Tree trees[] { Query::Tree::Schema, Query::Tree::Rows, Query::Tree::Columns,
+                                    Query::Tree::Slicers };
+        for (int step = 0; step < steps; ++step) {
+            LayoutTree &source = query.tree(trees[random.bounded(4)]);
+            if (source.count() == 0)
+                continue;
+            Node *node = source.item(random.bounded(source.count()) + 1);
+            switch (random.bounded(3)) {
+            case 0:
+                query.moveTo(source, node, query.tree(trees[random.bounded(4)]));
+                break;
+            case 1:
+                query.pressNode(*node);
+                break;
+            default:
+                query.toggleMeasure(random.bounded(query.measures().count()));
+            }
+            const StatementReading reading = readStatement(query.statement());
+            QVERIFY2(reading.ok(), qPrintable(reading.failure));
+            const Outcome outcome = again.openLayout(reading.layout);
+            QVERIFY2(!outcome.refusal, qPrintable(query.statement()));
+            QCOMPARE(again.statement(), query.statement());
+        }
+    }
 
     void loadCube(const QString &layout)
     {
@@ -365,6 +402,105 @@ private slots:
         QCOMPARE(query.tree(Query::Tree::Rows).count(), 0);
         QCOMPARE(query.statement(), QString());
         QCOMPARE(query.history().undoCount(), 0);
+    }
+
+    // A statement's layout taken on the cube: trees, marks and ticks as the rule places them,
+    // or a refusal that changes nothing.
+    void openLayout_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("trees"); // schema, rows, columns, slicers
+        QTest::addColumn<QString>("ticks"); // or the refusal
+        const QString from = " on rows, {[Measures].[Cost]} on columns from Sales";
+        QTest::newRow("each form")
+            << "select crossjoin(crossjoin({[Gender].[(All)].members},{[Time].[Month].members}),"
+               "{descendants([Store].currentmember,[Store].[Country])})"
+                + from
+            << QStringList { "Product(Family)",
+                             "Gender*(Gender) Time*(Year,Month*) Store*(All*,Country*,City)", "",
+                             "" }
+            << "Units- Cost+ Profit-";
+        QTest::newRow("axes as the rule fills them")
+            << "select crossjoin({[Gender].[Gender].members},crossjoin({descendants([Store]."
+               "currentmember,[Store].[City])},{[Product].[(All)].members}))"
+                + from
+            << QStringList { "Time(Year,Month)", "Gender*(Gender*)",
+                             "Store*(All*,Country*,City*) Product*(Family)", "" }
+            << "Units- Cost+ Profit-";
+        const auto refused = [](const char *name, const QString &text, const QString &why) {
+            QTest::newRow(name) << text << QStringList() << why;
+        };
+        refused("no such dimension", "select {[Region].[(All)].members}" + from,
+                "The cube has no dimension [Region].");
+        refused("no such level", "select {[Time].[Week].members}" + from,
+                "The cube has no level [Time].[Week].");
+        refused("level of another dimension",
+                "select {descendants([Store].currentmember,[Time].[Month])}" + from,
+                "The dimension [Store] has no level [Time].[Month].");
+        refused("descendants to the top",
+                "select {descendants([Store].currentmember,[Store].[All])}" + from,
+                "Descendants to [Store].[All], the top level of [Store], is no layout the "
+                "wizard writes.");
+        refused("twice",
+                "select crossjoin({[Time].[Year].members},{[Time].[(All)].members})" + from,
+                "The statement names the dimension [Time] twice.");
+        refused("no such measure", "select {[Measures].[Margin]} on columns from Sales",
+                "The cube has no measure Margin.");
+        refused("a measure twice",
+                "select {[Measures].[Cost],[Measures].[Cost]} on columns from Sales",
+                "The cube has no measure Cost as often as the statement names it.");
+        refused("no measure", "select {} on columns from Sales",
+                "The statement names no measure; one must stay ticked.");
+    }
+
+    void openLayout()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, trees);
+        act(query, "drop Schema [Time] Rows");
+        const QString before = query.statement();
+        const Outcome outcome = query.openLayout(readStatement(text).layout);
+        if (outcome.refusal) {
+            QTEST(outcome.refusal->text, "ticks");
+            QCOMPARE(outcome.refusal->title, "Invalid Statement");
+            QCOMPARE(query.statement(), before);
+            QCOMPARE(query.history().undoCount(), 1);
+            return;
+        }
+        QCOMPARE(query.statement(), text);
+        for (int t = 0; t < 4; ++t)
+            QCOMPARE(line(query.tree(Query::Tree(t))), trees[t]);
+        QTEST(ticks(query.measures()), "ticks");
+        // One step, which brings back the layout and the text before it.
+        QCOMPARE(outcome, (Outcome { true, true, std::nullopt }));
+        QCOMPARE(act(query, "undo"), (Outcome { true, true, std::nullopt }));
+        QCOMPARE(query.statement(), before);
+        QCOMPARE(query.tree(Query::Tree::Rows).count(), 3);
+    }
+
+    // Any layout the wizard writes reads back into a layout that writes it again: on a wide
+    // cube with hierarchies and odd measure names, and on every cube of the sample catalog.
+    void statementsReadBackWriteThemselves()
+    {
+        QStringList dimensions { "Measures=Units,Sales [Net],Count" };
+        for (int d = 0; d < 12; ++d) {
+            QStringList levels;
+            for (int l = 0; l <= d % 4; ++l)
+                levels << QStringLiteral("L%1").arg(l);
+            dimensions << QStringLiteral("D%1%2=").arg(d).arg(d % 3 ? ""
+                                                                    : QString("@[D%1].[H]").arg(d))
+                    + levels.join(',');
+        }
+        roundTrips(cube(dimensions.join(';')), 2000);
+        Connection connection;
+        connection.open("provider=msolap;data source=local;initial catalog=foodmart 2000");
+        Catalog catalog;
+        catalog.setActiveConnection(connection);
+        QCOMPARE(catalog.cubeDefs().count(), 5);
+        for (const CubeDef &sample : catalog.cubeDefs()) {
+            query.setCube(sample.name());
+            roundTrips(sample, 300);
+        }
     }
 
     // A catalog failing half way leaves what it had given, unselected and as it came.

@@ -54,8 +54,8 @@ private slots:
             "Sales |  | Units,Cost");
         row("no measure", "select {} on columns from Sales", "Sales |  | ");
         row("each form",
-            "select crossjoin(crossjoin({[Store].[(All)].members},{[Time].[Year].members}),"
-                + store + ") on rows, {[Measures].[Units]} on columns from Sales",
+            "select crossjoin(crossjoin({[Store].[(All)].members},{[Time].[Year].members})," + store
+                + ") on rows, {[Measures].[Units]} on columns from Sales",
             "Sales | all [Store] x level [Time].[Year] x desc [Store] [Store].[City] | Units");
         // Rows takes what it can, then Columns, then Slicers.
         row("two axes",
@@ -80,8 +80,9 @@ private slots:
             "SELECT\n  CrossJoin( { [Time] . [Year] . Members } ,\t{[Store].[(All)].MEMBERS} )\n"
             "  ON ROWS ,\n  { [Measures].[Units] } ON COLUMNS\nFROM Sales\n",
             "Sales | level [Time].[Year] x all [Store] | Units");
-        row("columns first", "select {[Measures].[Units]} on columns, {[A].[B].members} on rows "
-                             "from Sales",
+        row("columns first",
+            "select {[Measures].[Units]} on columns, {[A].[B].members} on rows "
+            "from Sales",
             "Sales | level [A].[B] | Units");
 
         // Refusals name the first thing not understood, where it stands and what came before.
@@ -91,8 +92,7 @@ private slots:
             "at 32: \";\", which has no place in such a statement");
         row("unclosed bracket", "select {[Measures].[Units} on columns from Sales",
             "at 20: a \"[\" that is never closed");
-        row("truncated",
-            "select crossjoin({[Time].[Month].members} {[A].[(All)].members}) on rows",
+        row("truncated", "select crossjoin({[Time].[Month].members} {[A].[(All)].members}) on rows",
             "at 43: expected \",\" after {[Time].[Month].members}");
         row("cut short", "select {[Measures].[Units]} on columns fr",
             "at 40: expected \"from\" after {[Measures].[Units]} on columns");

@@ -2,8 +2,10 @@
 // and the commands that hand the statement on.
 #include "formtesting.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -207,6 +209,48 @@ private slots:
         QCOMPARE(messages(), Messages({ invalidSelection }));
         QVERIFY(tickedDuringMessage);
         QCOMPARE(statement(), last);
+    }
+
+    // F6 takes the box's text, hand edits included, as the layout, on its cube; a text that
+    // cannot be the layout stays in the box and is told beside the buttons.
+    void reopenStatements()
+    {
+        connectTo(sampleString);
+        auto *box = control<QPlainTextEdit>("MdxTextbox");
+        auto *status = control<QLabel>("StatementStatusLabel");
+        const QString hr = "select {[Store].[Store Country].members} on rows, "
+                           "{[Measures].[Count]} on columns from HR";
+        box->setPlainText("SELECT {[Measures].[Count]} ON COLUMNS,\n"
+                          "  {[Store].[Store Country].Members} ON ROWS FROM HR");
+        key(Qt::Key_F6);
+        QCOMPARE(cubes()->currentText(), "HR");
+        QCOMPARE(statement(), hr);
+        QCOMPARE(outline(rows()).mid(0, 3),
+                 QStringList({ "Store[x]", "  (All)[ ]", "  Store Country[x]" }));
+        QCOMPARE(status->text(), QString());
+        // The same cube: one step of the history, which undo takes back with the text.
+        const QString edited = QString(hr).replace("Country", "State");
+        box->setPlainText(edited);
+        QCOMPARE(form->openStatement(edited), QString());
+        QCOMPARE(statement(), edited);
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(statement(), edited);
+        QCOMPARE(outline(rows()).mid(0, 3),
+                 QStringList({ "Store[x]", "  (All)[ ]", "  Store Country[x]" }));
+
+        const QString wrong
+            = "select {[Store].[Store Street].members} on rows, {} on columns from HR";
+        box->setPlainText(wrong);
+        auto *layout = form->findChild<QAction *>("LayoutAction");
+        QCOMPARE(layout->text() + ' ' + layout->shortcut().toString(),
+                 "Update Layout from Statement F6");
+        layout->trigger();
+        QCOMPARE(status->text(), "The cube has no level [Store].[Store Street].");
+        QCOMPARE(statement(), wrong);
+        QCOMPARE(messages(), Messages());
+        QCOMPARE(form->openStatement("select {} on columns from Nowhere"),
+                 "The catalog has no cube Nowhere.");
+        QCOMPARE(statement(), "select {} on columns from Nowhere");
     }
 
     void commands_data()
