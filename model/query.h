@@ -128,6 +128,8 @@ inline constexpr QStringView measuresDimensionName = u"Measures";
 template<typename Cube> void Query::fillSchema(const Cube &cube)
 {
     mSchemaTree.clear();
+    // Until the load is whole, no layout can be taken on it.
+    mLoadedSchema = {};
     for (const auto &dimension : cube.dimensions()) {
         if (dimension.name() != measuresDimensionName) {
             const auto hierarchies = dimension.hierarchies();

@@ -511,6 +511,13 @@ private slots:
         QCOMPARE(line(query.tree(Query::Tree::Schema)), "Region(Country) Product");
         QCOMPARE(ticks(query.measures()), "Units+");
         QCOMPARE(query.tree(Query::Tree::Schema).selectedItem(), nullptr);
+        // No layout is taken on a cube half loaded, nor on the one before it.
+        QCOMPARE(query
+                     .openLayout(readStatement("select {[Store].[(All)].members} on rows, "
+                                               "{[Measures].[Units]} on columns from X")
+                                     .layout)
+                     .refusal->text,
+                 "The cube has no dimension [Store].");
     }
 };
 
