@@ -106,7 +106,9 @@ private slots:
             QCOMPARE(measureTicks(), QStringList({ "Amount+" }));
             QCOMPARE(statement(), QString());
             drag("SchemaTree", "Store", "RowTree");
-            QVERIFY(!statement().isEmpty());
+            // A release alone on the picture is no click.
+            release(at("ConnectImage"));
+            QCOMPARE(tree("RowTree")->topLevelItemCount(), 1);
             connectTo(sampleString);
         }
         QCOMPARE(tree("RowTree")->topLevelItemCount(), 0);
