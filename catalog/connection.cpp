@@ -19,9 +19,9 @@ struct ConnectionData
 
 namespace {
 
-[[noreturn]] void throwConnection(qint32 code, const QString &description)
+[[noreturn]] void failConnection(qint32 code, const QString &description)
 {
-    throw Failure(code, description, CatalogSource::Connection);
+    throw Failure(code, description, FailureSource::Connection);
 }
 
 bool startsWith(const QString &text, QLatin1StringView prefix)
@@ -37,17 +37,17 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
     const QString provider = connectionString.provider.trimmed();
     // A string without a provider is taken as meant for this one: there is no other.
     if (!provider.isEmpty() && !isOlapProvider(provider))
-        throwConnection(CatalogFailure::UnsupportedProvider,
-                        QStringLiteral("The provider \"%1\" is not supported; use MSOLAP (with or "
-                                       "without a version, such as MSOLAP.2).")
-                            .arg(withoutPassword(provider)));
+        failConnection(CatalogFailure::UnsupportedProvider,
+                       QStringLiteral("The provider \"%1\" is not supported; use MSOLAP (with or "
+                                      "without a version, such as MSOLAP.2).")
+                           .arg(withoutPassword(provider)));
 
     const QString dataSource = connectionString.dataSource.trimmed();
     if (dataSource.isEmpty())
-        throwConnection(CatalogFailure::NoDataSource,
-                        QStringLiteral("The connection string names no Data Source. Use "
-                                       "\"Data Source=local\" for the sample catalogs, or the path "
-                                       "of a cube schema file."));
+        failConnection(CatalogFailure::NoDataSource,
+                       QStringLiteral("The connection string names no Data Source. Use "
+                                      "\"Data Source=local\" for the sample catalogs, or the path "
+                                      "of a cube schema file."));
 
     if (dataSource.compare(u"local", Qt::CaseInsensitive) == 0)
         return openSampleCatalog(connectionString.initialCatalog);
@@ -64,9 +64,9 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
         const QUrl url(dataSource);
         path = url.isValid() && url.isLocalFile() ? url.toLocalFile() : QString();
         if (path.isEmpty())
-            throwConnection(CatalogFailure::FileNotReadable,
-                            QStringLiteral("The Data Source \"%1\" is not a usable file: URL.")
-                                .arg(withoutPassword(dataSource)));
+            failConnection(CatalogFailure::FileNotReadable,
+                           QStringLiteral("The Data Source \"%1\" is not a usable file: URL.")
+                               .arg(withoutPassword(dataSource)));
     }
     const QFileInfo file(path);
     const QString label
@@ -77,7 +77,7 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
             QStringLiteral("The data source \"%1\" is neither \"local\", an http(s) URL "
                            "nor an existing file: there is no file \"%2\".")
                 .arg(withoutPassword(dataSource), withoutPassword(file.absoluteFilePath())),
-            CatalogSource::Connection);
+            FailureSource::Connection);
     return openSchemaFile(path, connectionString.initialCatalog, label);
 }
 
@@ -98,13 +98,13 @@ void Connection::open(const QString &connectionString, const QString &userId,
 {
     Q_UNUSED(options); // kept for the OLE DB signature; opening is always synchronous
     if (d->source)
-        throwConnection(CatalogFailure::AlreadyOpen,
-                        QStringLiteral("The connection is already open."));
+        failConnection(CatalogFailure::AlreadyOpen,
+                       QStringLiteral("The connection is already open."));
     if (connectionString.trimmed().isEmpty())
-        throwConnection(CatalogFailure::EmptyConnectionString,
-                        QStringLiteral("The connection string is empty. A connection string "
-                                       "such as \"Provider=MSOLAP;Data Source=local;Initial "
-                                       "Catalog=FoodMart 2000\" is needed."));
+        failConnection(CatalogFailure::EmptyConnectionString,
+                       QStringLiteral("The connection string is empty. A connection string "
+                                      "such as \"Provider=MSOLAP;Data Source=local;Initial "
+                                      "Catalog=FoodMart 2000\" is needed."));
     ConnectionString parsed = parseConnectionString(connectionString);
     if (!userId.isEmpty())
         parsed.userId = userId;
@@ -133,7 +133,7 @@ bool Connection::isOpen() const
 std::shared_ptr<DataSource> Connection::dataSource() const
 {
     if (!d->source)
-        throwConnection(CatalogFailure::NotOpen, QStringLiteral("The connection is not open."));
+        failConnection(CatalogFailure::NotOpen, QStringLiteral("The connection is not open."));
     return d->source;
 }
 

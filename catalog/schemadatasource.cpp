@@ -87,7 +87,7 @@ std::shared_ptr<const CubeSchema> SchemaDataSource::cubeSchema(int cubeIndex)
                       QStringLiteral("The catalog %1 has no cube at position %2; it has %3.")
                           .arg(quoted(mDocument.name), QString::number(cubeIndex),
                                QString::number(mListed.size())),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     return schemaOf(mListed.at(cubeIndex));
 }
 
@@ -105,7 +105,7 @@ void SchemaDataSource::fail(qint32 code, const schema::Cube &cube, qint64 line,
     throw Failure(code,
                   QStringLiteral("Cube %1 of %2, line %3: %4")
                       .arg(quoted(cube.name), mLabel, QString::number(line), what),
-                  CatalogSource::SchemaFile);
+                  FailureSource::SchemaFile);
 }
 
 std::shared_ptr<const CubeSchema> SchemaDataSource::build(const schema::Cube &cube)
@@ -310,9 +310,9 @@ void SchemaDataSource::checkUniqueNames(const schema::Cube &cube, const CubeSche
 
 namespace {
 
-[[noreturn]] void throwUnreadable(const QString &what)
+[[noreturn]] void failUnreadable(const QString &what)
 {
-    throw Failure(CatalogFailure::FileNotReadable, what, CatalogSource::SchemaFile);
+    throw Failure(CatalogFailure::FileNotReadable, what, FailureSource::SchemaFile);
 }
 
 } // namespace
@@ -325,30 +325,30 @@ std::shared_ptr<DataSource> openSchemaFile(const QString &path, const QString &i
     std::error_code error;
     const fs::file_status status = fs::status(native, error);
     if (!fs::exists(status))
-        throwUnreadable(QStringLiteral("%1 does not exist.").arg(capitalized(label)));
+        failUnreadable(QStringLiteral("%1 does not exist.").arg(capitalized(label)));
     if (fs::is_directory(status))
-        throwUnreadable(QStringLiteral("%1 is a folder, not a file.").arg(capitalized(label)));
+        failUnreadable(QStringLiteral("%1 is a folder, not a file.").arg(capitalized(label)));
     // Devices and pipes could stream forever or block; only plain files are read.
     if (!fs::is_regular_file(status))
-        throwUnreadable(QStringLiteral("%1 is not a plain file.").arg(capitalized(label)));
+        failUnreadable(QStringLiteral("%1 is not a plain file.").arg(capitalized(label)));
     const auto size = fs::file_size(native, error);
     if (error)
-        throwUnreadable(QStringLiteral("%1 cannot be read: %2.")
-                            .arg(capitalized(label), QString::fromStdString(error.message())));
+        failUnreadable(QStringLiteral("%1 cannot be read: %2.")
+                           .arg(capitalized(label), QString::fromStdString(error.message())));
     if (size == 0)
         throw Failure(CatalogFailure::NotWellFormed,
                       QStringLiteral("%1 is empty.").arg(capitalized(label)),
-                      CatalogSource::SchemaFile);
+                      FailureSource::SchemaFile);
     if (size > std::uintmax_t(MaxSchemaFileSize))
         throw Failure(CatalogFailure::FileTooLarge,
                       QStringLiteral("%1 is %2 MiB; schema files larger than %3 MiB are not read.")
                           .arg(capitalized(label), QString::number(size / (1024 * 1024)),
                                QString::number(MaxSchemaFileSize / (1024 * 1024))),
-                      CatalogSource::SchemaFile);
+                      FailureSource::SchemaFile);
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throwUnreadable(
+        failUnreadable(
             QStringLiteral("%1 cannot be read: %2.").arg(capitalized(label), file.errorString()));
     schema::Document document = schema::readSchema(file, capitalized(label));
     if (!initialCatalog.isEmpty()
@@ -356,7 +356,7 @@ std::shared_ptr<DataSource> openSchemaFile(const QString &path, const QString &i
         throw Failure(CatalogFailure::CatalogNotFound,
                       QStringLiteral("%1 holds the catalog %2, not %3.")
                           .arg(capitalized(label), quoted(document.name), quoted(initialCatalog)),
-                      CatalogSource::SchemaFile);
+                      FailureSource::SchemaFile);
     return std::make_shared<SchemaDataSource>(std::move(document), label);
 }
 
@@ -375,8 +375,8 @@ QList<Sample> readSamples()
     for (const QString &fileName : files) {
         QFile file(SamplesFolder + u'/' + fileName);
         if (!file.open(QIODevice::ReadOnly))
-            throwUnreadable(QStringLiteral("The sample catalog %1 cannot be read: %2.")
-                                .arg(quoted(fileName), file.errorString()));
+            failUnreadable(QStringLiteral("The sample catalog %1 cannot be read: %2.")
+                               .arg(quoted(fileName), file.errorString()));
         const QString label = QStringLiteral("the sample catalog %1").arg(quoted(fileName));
         samples.append(Sample { label, schema::readSchema(file, capitalized(label)) });
     }
@@ -398,11 +398,11 @@ std::shared_ptr<DataSource> openSampleCatalog(const QString &initialCatalog)
     if (names.isEmpty())
         throw Failure(CatalogFailure::CatalogNotFound,
                       QStringLiteral("The local data source has no catalogs."),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     throw Failure(CatalogFailure::CatalogNotFound,
                   QStringLiteral("The local data source has no catalog %1. Its catalogs are: %2.")
                       .arg(quoted(initialCatalog), names.join(QStringLiteral(", "))),
-                  CatalogSource::Catalog);
+                  FailureSource::Catalog);
 }
 
 } // namespace mdx

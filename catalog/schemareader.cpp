@@ -26,23 +26,23 @@ public:
                               QStringLiteral("%1 is not a cube schema: its root element is <%2>, "
                                              "where <Schema> was expected.")
                                   .arg(mLabel, mXml.name().toString()),
-                              CatalogSource::SchemaFile);
+                              FailureSource::SchemaFile);
             readSchema(document);
             // Read on to the end so that damage after the schema is noticed too.
             while (!mXml.atEnd())
                 mXml.readNext();
         }
         if (mXml.hasError())
-            throwXmlError();
+            failXmlError();
         if (document.name.isNull())
             throw Failure(CatalogFailure::NotWellFormed,
                           QStringLiteral("%1 contains no XML.").arg(mLabel),
-                          CatalogSource::SchemaFile);
+                          FailureSource::SchemaFile);
         return document;
     }
 
 private:
-    [[noreturn]] void throwXmlError()
+    [[noreturn]] void failXmlError()
     {
         if (mXml.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
             throw Failure(CatalogFailure::NotWellFormed,
@@ -50,20 +50,20 @@ private:
                                                        "complete; the file may be truncated.")
                                             .arg(mLabel, QString::number(mXml.lineNumber()))
                                       : QStringLiteral("%1 contains no XML.").arg(mLabel),
-                          CatalogSource::SchemaFile);
+                          FailureSource::SchemaFile);
         }
         throw Failure(CatalogFailure::NotWellFormed,
                       QStringLiteral("%1 is not well-formed XML at line %2, column %3: %4")
                           .arg(mLabel, QString::number(mXml.lineNumber()),
                                QString::number(mXml.columnNumber()), mXml.errorString()),
-                      CatalogSource::SchemaFile);
+                      FailureSource::SchemaFile);
     }
 
-    [[noreturn]] void throwInvalid(const QString &what, qint64 line)
+    [[noreturn]] void failInvalid(const QString &what, qint64 line)
     {
         throw Failure(CatalogFailure::InvalidSchema,
                       QStringLiteral("%1, line %2: %3").arg(mLabel, QString::number(line), what),
-                      CatalogSource::SchemaFile);
+                      FailureSource::SchemaFile);
     }
 
     // The name attribute every named element must carry.
@@ -71,8 +71,8 @@ private:
     {
         const QString name = mXml.attributes().value(QLatin1StringView("name")).toString();
         if (name.isEmpty())
-            throwInvalid(QStringLiteral("the <%1> element has no name.").arg(mXml.name()),
-                         mXml.lineNumber());
+            failInvalid(QStringLiteral("the <%1> element has no name.").arg(mXml.name()),
+                        mXml.lineNumber());
         return name;
     }
 
@@ -85,10 +85,10 @@ private:
             return true;
         if (value.compare(u"false", Qt::CaseInsensitive) == 0 || value == u"0")
             return false;
-        throwInvalid(QStringLiteral("the %1 attribute of <%2> must be \"true\" or \"false\", not "
-                                    "\"%3\".")
-                         .arg(attribute, mXml.name(), value),
-                     mXml.lineNumber());
+        failInvalid(QStringLiteral("the %1 attribute of <%2> must be \"true\" or \"false\", not "
+                                   "\"%3\".")
+                        .arg(attribute, mXml.name(), value),
+                    mXml.lineNumber());
     }
 
     void readSchema(Document &document)
@@ -113,10 +113,10 @@ private:
         Dimension dimension = readDimension();
         for (const Dimension &other : std::as_const(document.sharedDimensions)) {
             if (other.name == dimension.name)
-                throwInvalid(QStringLiteral("the shared dimension \"%1\" is already defined at "
-                                            "line %2.")
-                                 .arg(dimension.name, QString::number(other.line)),
-                             dimension.line);
+                failInvalid(QStringLiteral("the shared dimension \"%1\" is already defined at "
+                                           "line %2.")
+                                .arg(dimension.name, QString::number(other.line)),
+                            dimension.line);
         }
         document.sharedDimensions.append(std::move(dimension));
     }
@@ -173,9 +173,9 @@ private:
                 usage.dimension.name = requiredName();
                 usage.source = mXml.attributes().value(QLatin1StringView("source")).toString();
                 if (usage.source.isEmpty())
-                    throwInvalid(QStringLiteral("the dimension usage \"%1\" has no source.")
-                                     .arg(usage.dimension.name),
-                                 usage.dimension.line);
+                    failInvalid(QStringLiteral("the dimension usage \"%1\" has no source.")
+                                    .arg(usage.dimension.name),
+                                usage.dimension.line);
                 cube.dimensions.append(std::move(usage));
                 mXml.skipCurrentElement();
             } else if (!isVirtual && element == u"Measure") {

@@ -20,7 +20,7 @@ constexpr int MaxListedCatalogs = 20;
 
 [[noreturn]] void fail(qint32 code, const QString &description)
 {
-    throw XmlaFault(code, description, XmlaSource, QString(), QString());
+    throw XmlaFault(code, description, FailureSource::Xmla, QString(), QString());
 }
 
 class Rows

@@ -230,7 +230,7 @@ private slots:
         const auto failure = failureOf([&] { source->cubeSchema(broken); });
         VERIFY_FAILURE(failure, code, expected);
         QVERIFY(failure->description().contains(u"brokencubes.xml"));
-        QCOMPARE(failure->source(), CatalogSource::SchemaFile);
+        QCOMPARE(failure->source(), FailureSource::SchemaFile);
         QCOMPARE(failureOf([&] { source->cubeSchema(broken); })->description(),
                  failure->description());
         QCOMPARE(source->cubeSchema(position("Good"))->dimensions.size(), 2);
