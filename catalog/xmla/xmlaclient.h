@@ -2,7 +2,7 @@
 
 #include "xmlareader.h"
 
-#include "catalog/waitindicator.h"
+#include "waitindicator.h"
 
 #include <QList>
 #include <QString>

@@ -63,7 +63,7 @@ private slots:
                  "select {descendants([Time].currentmember,[Time].[Month])} on rows, "
                  "{[Measures].[Unit Sales],[Measures].[Store Cost],[Measures].[Store Sales],"
                  "[Measures].[Sales [Net]]],[Measures].[Profit]} on columns from Sales");
-        const XmlaExecuteResult result
+        const QueryResult result
             = XmlaDataSource::open(parseConnectionString(connection()))->execute(statement());
         QCOMPARE(result.rowTuples(), 12); // the months of the first year
         QCOMPARE(result.cellCount, 12 * 5);
