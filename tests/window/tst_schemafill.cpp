@@ -7,7 +7,7 @@
 #include "model/placement.h"
 #include "window/schemafill.h"
 
-#include "../catalog/fakedatasource.h"
+#include "fakedatasource.h"
 
 #include <QTest>
 
