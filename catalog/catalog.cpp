@@ -6,14 +6,14 @@
 
 namespace mdx {
 
-void throwItemOutOfRange(const QString &what, int position, int count)
+void failItemOutOfRange(const QString &what, int position, int count)
 {
     const QString description = count == 0
         ? QStringLiteral("There is no item %1 among the %2: there are none.")
               .arg(QString::number(position), what)
         : QStringLiteral("There is no item %1 among the %2: they are numbered 0 to %3.")
               .arg(QString::number(position), what, QString::number(count - 1));
-    throw Failure(CatalogFailure::ItemOutOfRange, description, CatalogSource::Catalog);
+    throw Failure(CatalogFailure::ItemOutOfRange, description, FailureSource::Catalog);
 }
 
 namespace {
@@ -24,7 +24,7 @@ template<typename Info> const Info &required(const Info *info, const char *kind)
     if (!info)
         throw Failure(CatalogFailure::ObjectNotSet,
                       QStringLiteral("The %1 object is not set.").arg(QLatin1StringView(kind)),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     return *info;
 }
 
@@ -127,13 +127,13 @@ Collection<Dimension> CubeDef::dimensions() const
     if (!mSource)
         throw Failure(CatalogFailure::ObjectNotSet,
                       QStringLiteral("The cube definition object is not set."),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     const std::shared_ptr<const CubeSchema> schema = mSource->cubeSchema(mPosition);
     if (!schema)
         throw Failure(CatalogFailure::InvalidSchema,
                       QStringLiteral("The data source delivered no schema for the cube \"%1\".")
                           .arg(mInfo.name),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     return wrapAll<Dimension>(schema, schema->dimensions,
                               QStringLiteral("dimensions of cube \"%1\"").arg(mInfo.name));
 }
@@ -154,7 +154,7 @@ void Catalog::setActiveConnection(const Connection &connection)
     if (!connection.isOpen())
         throw Failure(CatalogFailure::NotOpen,
                       QStringLiteral("The catalog cannot use a connection that is not open."),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     d->connection = connection;
     d->cubeDefs.reset();
 }
@@ -164,7 +164,7 @@ CubeDefs Catalog::cubeDefs() const
     if (!d->connection)
         throw Failure(CatalogFailure::NotOpen,
                       QStringLiteral("The catalog has no active connection."),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     if (!d->cubeDefs) {
         const std::shared_ptr<DataSource> source = d->connection->dataSource();
         const QList<CubeInfo> cubes = source->cubes();
@@ -183,7 +183,7 @@ QueryResult Catalog::execute(const QString &statement) const
     if (!d->connection)
         throw Failure(CatalogFailure::NotOpen,
                       QStringLiteral("The catalog has no active connection."),
-                      CatalogSource::Catalog);
+                      FailureSource::Catalog);
     return d->connection->dataSource()->execute(statement);
 }
 

@@ -32,12 +32,12 @@ private:
     QString mWhat;
 };
 
-[[noreturn]] void throwItemOutOfRange(const QString &what, int position, int count);
+[[noreturn]] void failItemOutOfRange(const QString &what, int position, int count);
 
 template<typename T> T Collection<T>::item(int position) const
 {
     if (position < 0 || position >= mItems.size())
-        throwItemOutOfRange(mWhat, position, int(mItems.size()));
+        failItemOutOfRange(mWhat, position, int(mItems.size()));
     return mItems.at(position);
 }
 

@@ -8,13 +8,13 @@ namespace mdx {
 
 namespace {
 
-[[noreturn]] void throwMalformed(const QString &why, qsizetype index)
+[[noreturn]] void failMalformed(const QString &why, qsizetype index)
 {
     throw Failure(CatalogFailure::MalformedConnectionString,
                   QStringLiteral("The connection string is malformed at character %1: %2")
                       .arg(index + 1)
                       .arg(why),
-                  CatalogSource::Connection);
+                  FailureSource::Connection);
 }
 
 bool isSpace(QChar c)
@@ -44,7 +44,7 @@ public:
             const qsizetype keyStart = mPos;
             const QString key = readKey();
             if (key.isEmpty())
-                throwMalformed(QStringLiteral("a value has no key before its \"=\"."), keyStart);
+                failMalformed(QStringLiteral("a value has no key before its \"=\"."), keyStart);
             const QString value = readValue(key);
             assign(result, key.toLower(), value, keyStart);
         }
@@ -81,7 +81,7 @@ private:
             key += c;
             ++mPos;
         }
-        throwMalformed(QStringLiteral("the pair that starts here has no \"=\"."), start);
+        failMalformed(QStringLiteral("the pair that starts here has no \"=\"."), start);
     }
 
     QString readValue(const QString &key)
@@ -107,10 +107,10 @@ private:
         QString value;
         for (;;) {
             if (atEnd())
-                throwMalformed(QStringLiteral("the value of \"%1\" opens a quote that is never "
-                                              "closed.")
-                                   .arg(key),
-                               open);
+                failMalformed(QStringLiteral("the value of \"%1\" opens a quote that is never "
+                                             "closed.")
+                                  .arg(key),
+                              open);
             const QChar c = mText.at(mPos++);
             if (c != quote) {
                 value += c;
@@ -125,10 +125,10 @@ private:
         }
         skipSpaces();
         if (!atEnd() && mText.at(mPos) != u';')
-            throwMalformed(QStringLiteral("text follows the closing quote of the value of "
-                                          "\"%1\"; a quoted value must end the pair.")
-                               .arg(key),
-                           mPos);
+            failMalformed(QStringLiteral("text follows the closing quote of the value of "
+                                         "\"%1\"; a quoted value must end the pair.")
+                              .arg(key),
+                          mPos);
         if (!atEnd())
             ++mPos;
         return value;
@@ -159,8 +159,8 @@ private:
         bool ok = false;
         const int seconds = value.toInt(&ok);
         if (!ok || seconds < 0)
-            throwMalformed(QStringLiteral("\"Connect Timeout\" must be a whole number of seconds."),
-                           keyStart);
+            failMalformed(QStringLiteral("\"Connect Timeout\" must be a whole number of seconds."),
+                          keyStart);
         return seconds;
     }
 

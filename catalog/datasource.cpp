@@ -17,7 +17,7 @@ QueryResult DataSource::execute(const QString &)
             "and press Connect. The project's own test server (scripts/olap-server.sh start) "
             "prints the string to paste.")
             .arg(catalogName()),
-        CatalogSource::Catalog);
+        FailureSource::Catalog);
 }
 
 } // namespace mdx

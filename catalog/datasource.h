@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xmla/xmlaanswer.h"
+#include "queryresult.h"
 
 #include <QList>
 #include <QString>
@@ -48,9 +48,6 @@ struct CubeInfo
     QString name;
     QString description;
 };
-
-// What a statement returned, as the server client reads it (see xmla/xmlaanswer.h).
-using QueryResult = XmlaExecuteResult;
 
 // One open catalog behind a Connection: the embedded sample, a schema file, or a server.
 // Every operation may throw mdx::Failure.

@@ -20,7 +20,7 @@ constexpr int MaxListedCatalogs = 20;
 
 [[noreturn]] void fail(qint32 code, const QString &description)
 {
-    throw XmlaFault(code, description, XmlaSource, QString(), QString());
+    throw XmlaFault(code, description, FailureSource::Xmla, QString(), QString());
 }
 
 class Rows
@@ -314,19 +314,19 @@ CubeSchema XmlaDataSource::buildSchema(const XmlaRowset &dimensions, const XmlaR
     return CubeSchema { sortedByOrdinal(std::move(ordered)) };
 }
 
-XmlaExecuteResult XmlaDataSource::execute(const QString &statement)
+QueryResult XmlaDataSource::execute(const QString &statement)
 {
     XmlaParameters properties = catalogProperty();
     properties.append({ QStringLiteral("Format"), QStringLiteral("Multidimensional") });
     properties.append({ QStringLiteral("AxisFormat"), QStringLiteral("TupleFormat") });
-    XmlaExecuteResult result
+    XmlaExecuteResult answer
         = mClient.execute(statement, properties, QStringLiteral("Running the statement…"));
-    if (result.axisNames.size() > 2)
+    if (answer.axisNames.size() > 2)
         fail(XmlaFailure::TooManyAxes,
              QStringLiteral("The statement returns %1 axes; a result is shown on columns and "
                             "rows only, so use at most two axes.")
-                 .arg(result.axisNames.size()));
-    return result;
+                 .arg(answer.axisNames.size()));
+    return QueryResult(std::move(answer));
 }
 
 } // namespace mdx

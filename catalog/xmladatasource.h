@@ -36,7 +36,7 @@ public:
 
     // Runs a statement against the catalog; the server's failure is thrown as it came. A
     // result of more than two axes (columns and rows) is refused: no grid shows it.
-    XmlaExecuteResult execute(const QString &statement) override;
+    QueryResult execute(const QString &statement) override;
 
     // Builds a cube's schema from the four answers, ordered as the cube defines it.
     // Public for tests; throws when a required column is missing or not a number.

@@ -36,8 +36,20 @@ mdx_gzip(${PROJECT_SOURCE_DIR}/app/mdx-wizard.1 ${PROJECT_BINARY_DIR}/mdx-wizard
 install(FILES ${PROJECT_BINARY_DIR}/mdx-wizard.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
 
+# Every header of the libraries, so that a host can include what the window's headers do. Listed,
+# not globbed: a new header is a decision about what hosts may see.
+set(MDX_HEADERS_common failure.h failurecodes.h)
+set(MDX_HEADERS_model failure.h layouttree.h mdxstatement.h measurelist.h placement.h query.h
+    statementreader.h undohistory.h)
+set(MDX_HEADERS_catalog catalog.h connection.h connectionstring.h datasource.h opendatasource.h
+    queryresult.h schemadatasource.h schemareader.h waitindicator.h xmladatasource.h)
+set(MDX_HEADERS_catalog/xmla waitindicator.h xmlaclient.h xmlaexecuteresult.h xmlafault.h
+    xmlanamespaces.h xmlaparts.h xmlareader.h xmlarowset.h xmlatextdecoder.h)
+set(MDX_HEADERS_window findfield.h mdxform.h modelmirrors.h previewwindow.h prompter.h
+    resultgrid.h treedrag.h treemenu.h waitdialog.h)
 foreach(layer common model catalog catalog/xmla window)
-    file(GLOB headers ${PROJECT_SOURCE_DIR}/${layer}/*.h)
+    list(TRANSFORM MDX_HEADERS_${layer} PREPEND ${PROJECT_SOURCE_DIR}/${layer}/
+        OUTPUT_VARIABLE headers)
     install(FILES ${headers}
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mdxwizard/${layer} COMPONENT Development)
 endforeach()

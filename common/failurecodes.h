@@ -10,12 +10,12 @@ namespace mdx {
 // One condition has one code, whichever data source meets it.
 
 // The model: 0x8004A0xx.
-namespace FailureCode {
+namespace ModelFailure {
 constexpr qint32 KeyExists = qint32(0x8004A001);
 constexpr qint32 KeyNotFound = qint32(0x8004A002);
 constexpr qint32 PositionOutOfRange = qint32(0x8004A003);
 constexpr qint32 NotADimensionNode = qint32(0x8004A004);
-} // namespace FailureCode
+} // namespace ModelFailure
 
 // The catalog, whatever its data source: 0x8004B0xx.
 namespace CatalogFailure {
@@ -78,12 +78,14 @@ constexpr qint32 ForeignException = qint32(0x8004C003);
 
 // Source texts shown in the title of a failure message; kept short and stable. A server's
 // own fault keeps the source the server names.
-namespace CatalogSource {
+namespace FailureSource {
+inline const QString LayoutTree = QStringLiteral("MdxWizard.LayoutTree");
+inline const QString MeasureList = QStringLiteral("MdxWizard.MeasureList");
 inline const QString Connection = QStringLiteral("MdxWizard.Connection");
 inline const QString Catalog = QStringLiteral("MdxWizard.Catalog");
 inline const QString SchemaFile = QStringLiteral("MdxWizard.SchemaFile");
-} // namespace CatalogSource
-inline const QString XmlaSource = QStringLiteral("MdxWizard.Xmla");
-inline const QString WindowSource = QStringLiteral("MdxWizard.MdxForm");
+inline const QString Xmla = QStringLiteral("MdxWizard.Xmla");
+inline const QString Window = QStringLiteral("MdxWizard.MdxForm");
+} // namespace FailureSource
 
 } // namespace mdx

@@ -7,7 +7,7 @@
 namespace mdx {
 
 namespace {
-const QString source = QStringLiteral("MdxWizard.LayoutTree");
+const QString source = FailureSource::LayoutTree;
 }
 
 Node::Node(LayoutTree *tree, Node *parent, QString key, QString text)
@@ -82,7 +82,7 @@ LayoutTree::~LayoutTree() = default;
 Node *LayoutTree::item(int position) const
 {
     if (position < 1 || position > count())
-        fail(FailureCode::PositionOutOfRange,
+        fail(ModelFailure::PositionOutOfRange,
              QStringLiteral("The tree %1 has no node at position %2 (it holds %3).")
                  .arg(mName)
                  .arg(position)
@@ -106,7 +106,7 @@ Node *LayoutTree::add(const QString &relativeKey, Relationship relationship, con
     Q_UNUSED(relationship); // only "child" exists
     Node *parent = find(relativeKey);
     if (!parent)
-        fail(FailureCode::KeyNotFound,
+        fail(ModelFailure::KeyNotFound,
              QStringLiteral("The tree %1 holds no node with the key \"%2\" to add \"%3\" under.")
                  .arg(mName, relativeKey, key));
     return append(parent, key, text);
@@ -115,7 +115,7 @@ Node *LayoutTree::add(const QString &relativeKey, Relationship relationship, con
 Node *LayoutTree::append(Node *parent, const QString &key, const QString &text)
 {
     if (mByKey.contains(key))
-        fail(FailureCode::KeyExists,
+        fail(ModelFailure::KeyExists,
              QStringLiteral("The tree %1 already holds a node with the key \"%2\".")
                  .arg(mName, key));
     auto node = std::unique_ptr<Node>(new Node(this, parent, key, text));
@@ -135,7 +135,7 @@ void LayoutTree::remove(const QString &key)
 {
     Node *node = find(key);
     if (!node)
-        fail(FailureCode::KeyNotFound,
+        fail(ModelFailure::KeyNotFound,
              QStringLiteral("The tree %1 holds no node with the key \"%2\" to remove.")
                  .arg(mName, key));
     if (mObserver)

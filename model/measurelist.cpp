@@ -9,11 +9,11 @@ namespace mdx {
 void MeasureList::checkPosition(int position) const
 {
     if (position < 0 || position >= count())
-        throw Failure(FailureCode::PositionOutOfRange,
+        throw Failure(ModelFailure::PositionOutOfRange,
                       QStringLiteral("The measures list has no entry at position %1 (it holds %2).")
                           .arg(position)
                           .arg(count()),
-                      QStringLiteral("MdxWizard.MeasureList"));
+                      FailureSource::MeasureList);
 }
 
 const QString &MeasureList::text(int position) const

@@ -28,18 +28,18 @@ Node *moveDimension(Node &dimension, LayoutTree &target)
 {
     LayoutTree &source = dimension.tree();
     if (dimension.parent())
-        throw Failure(FailureCode::NotADimensionNode,
+        throw Failure(ModelFailure::NotADimensionNode,
                       QStringLiteral("\"%1\" is a level node; only a whole dimension can be moved.")
                           .arg(dimension.key()),
-                      QStringLiteral("MdxWizard.LayoutTree"));
+                      FailureSource::LayoutTree);
 
     // Check every key first so that a clash leaves both trees as they were.
     auto refuseTaken = [&target](const Node &node) {
         if (target.find(node.key()))
-            throw Failure(FailureCode::KeyExists,
+            throw Failure(ModelFailure::KeyExists,
                           QStringLiteral("The tree %1 already holds a node with the key \"%2\".")
                               .arg(target.name(), node.key()),
-                          QStringLiteral("MdxWizard.LayoutTree"));
+                          FailureSource::LayoutTree);
     };
     refuseTaken(dimension);
     forEachLevel(dimension, refuseTaken);

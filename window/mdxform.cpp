@@ -36,7 +36,7 @@ QCursor loadCursor(int number, int hotX, int hotY)
     if (picture.isNull())
         throw Failure(WindowFailure::MissingResource,
                       QStringLiteral("The cursor resource %1 cannot be loaded.").arg(number),
-                      WindowSource);
+                      FailureSource::Window);
     return QCursor(picture, hotX, hotY);
 }
 
@@ -50,10 +50,10 @@ Failure caughtFailure()
         return failure;
     } catch (const std::exception &exception) {
         return Failure(WindowFailure::ForeignException, QString::fromLocal8Bit(exception.what()),
-                       WindowSource);
+                       FailureSource::Window);
     } catch (...) {
         return Failure(WindowFailure::ForeignException,
-                       QStringLiteral("An error of unknown kind occurred."), WindowSource);
+                       QStringLiteral("An error of unknown kind occurred."), FailureSource::Window);
     }
 }
 
@@ -168,7 +168,7 @@ void MdxForm::showCubes(const Connection &connection)
     if (mCubeCombo->count() == 0)
         throw Failure(WindowFailure::NoCubeToSelect,
                       QStringLiteral("The catalog holds no cube, so there is none to select."),
-                      WindowSource);
+                      FailureSource::Window);
     mCubeCombo->setCurrentIndex(0);
     selectCube();
     show();

@@ -309,9 +309,9 @@ XmlaClient::XmlaClient(XmlaSettings settings)
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         || url.host().isEmpty()) {
-        raise(XmlaFailure::BadAddress,
-              QStringLiteral("The Data Source \"%1\" is not an http:// or https:// address.")
-                  .arg(withoutPassword(url.toDisplayString(QUrl::RemoveUserInfo))));
+        fail(XmlaFailure::BadAddress,
+             QStringLiteral("The Data Source \"%1\" is not an http:// or https:// address.")
+                 .arg(withoutPassword(url.toDisplayString(QUrl::RemoveUserInfo))));
     }
     mRequestUrl = url.adjusted(QUrl::RemoveUserInfo);
     mUser = mSettings.userId;
@@ -396,11 +396,11 @@ XmlaExecuteResult XmlaClient::execute(const QString &statement, const XmlaParame
 void XmlaClient::run(Exchanges &exchanges, const QString &waitText)
 {
     if (!QCoreApplication::instance())
-        raise(XmlaFailure::NoEventLoop,
-              QStringLiteral("Talking to a server needs a running application object."));
+        fail(XmlaFailure::NoEventLoop,
+             QStringLiteral("Talking to a server needs a running application object."));
     if (mBusy)
-        raise(XmlaFailure::Busy,
-              QStringLiteral("The previous request to the server has not ended yet."));
+        fail(XmlaFailure::Busy,
+             QStringLiteral("The previous request to the server has not ended yet."));
     mBusy = true;
     const auto notBusy = qScopeGuard([this] { mBusy = false; });
     if (!mManager)
@@ -411,14 +411,14 @@ void XmlaClient::run(Exchanges &exchanges, const QString &waitText)
         send(*exchange, flight);
     switch (wait(flight, waitText)) {
     case WaitEnd::Cancelled:
-        raise(CatalogFailure::Cancelled, QStringLiteral("The request was cancelled by the user."));
+        fail(CatalogFailure::Cancelled, QStringLiteral("The request was cancelled by the user."));
     case WaitEnd::TimedOut:
-        raise(XmlaFailure::TimedOut,
-              QStringLiteral("The server at %1 did not answer within %2 seconds "
-                             "(Connect Timeout).")
-                  .arg(displayUrl(), QString::number(mSettings.timeoutSeconds)));
+        fail(XmlaFailure::TimedOut,
+             QStringLiteral("The server at %1 did not answer within %2 seconds "
+                            "(Connect Timeout).")
+                 .arg(displayUrl(), QString::number(mSettings.timeoutSeconds)));
     case WaitEnd::Answered:
-        raiseFirstFailure(exchanges);
+        failOnFirstFailure(exchanges);
     }
 }
 
@@ -498,7 +498,7 @@ XmlaClient::WaitEnd XmlaClient::wait(InFlight &flight, const QString &waitText)
 
 // The first request that failed for its own reason speaks for all; one stopped because
 // another failed speaks only when none did.
-void XmlaClient::raiseFirstFailure(Exchanges &exchanges) const
+void XmlaClient::failOnFirstFailure(Exchanges &exchanges) const
 {
     std::optional<XmlaFault> firstStopped;
     for (const auto &exchange : exchanges) {
@@ -643,7 +643,7 @@ XmlaFault XmlaClient::networkFailure(const QNetworkReply &reply, const QStringLi
 
 XmlaFault XmlaClient::failure(qint32 code, const QString &description) const
 {
-    return XmlaFault(code, description, XmlaSource, QString(), QString());
+    return XmlaFault(code, description, FailureSource::Xmla, QString(), QString());
 }
 
 // A server's fault or the network stack's words may quote the request or its address: the
@@ -654,7 +654,7 @@ XmlaFault XmlaClient::scrubbed(const XmlaFault &failure) const
                      withoutPassword(failure.source()), failure.faultCode(), failure.errorCode());
 }
 
-void XmlaClient::raise(qint32 code, const QString &description) const
+void XmlaClient::fail(qint32 code, const QString &description) const
 {
     throw scrubbed(failure(code, description));
 }

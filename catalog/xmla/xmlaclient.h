@@ -2,7 +2,7 @@
 
 #include "xmlareader.h"
 
-#include "catalog/waitindicator.h"
+#include "waitindicator.h"
 
 #include <QList>
 #include <QString>
@@ -82,14 +82,14 @@ private:
     void run(Exchanges &exchanges, const QString &waitText);
     void send(Exchange &exchange, InFlight &flight);
     WaitEnd wait(InFlight &flight, const QString &waitText);
-    void raiseFirstFailure(Exchanges &exchanges) const;
+    void failOnFirstFailure(Exchanges &exchanges) const;
     std::optional<XmlaFault> outcome(Exchange &exchange) const;
     // `words`: what the body said, if anything (bodyWords).
     XmlaFault statusFailure(int status, const QNetworkReply &reply, const QString &words) const;
     XmlaFault networkFailure(const QNetworkReply &reply, const QStringList &sslErrors) const;
     XmlaFault failure(qint32 code, const QString &description) const;
     XmlaFault scrubbed(const XmlaFault &failure) const;
-    [[noreturn]] void raise(qint32 code, const QString &description) const;
+    [[noreturn]] void fail(qint32 code, const QString &description) const;
 
     XmlaSettings mSettings;
     QUrl mRequestUrl; // without user info

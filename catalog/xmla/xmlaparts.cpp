@@ -39,40 +39,6 @@ QString firstGiven(const QString &a, const QString &b, const QString &otherwise)
 
 } // namespace
 
-XmlaFault::XmlaFault(qint32 code, QString description, QString source, QString faultCode,
-                     QString errorCode)
-    : Failure(code, std::move(description), std::move(source))
-    , mFaultCode(std::move(faultCode))
-    , mErrorCode(std::move(errorCode))
-{
-}
-
-int XmlaExecuteResult::tupleCount(const QString &axisName) const
-{
-    const qsizetype i = axisNames.indexOf(axisName);
-    return i < 0 ? 0 : axisTupleCounts.at(i);
-}
-
-const QList<QStringList> &XmlaExecuteResult::columnHeaders() const
-{
-    static const QList<QStringList> none;
-    return axisTuples.isEmpty() ? none : axisTuples.at(0);
-}
-
-const QList<QStringList> &XmlaExecuteResult::rowHeaders() const
-{
-    static const QList<QStringList> none;
-    return axisTuples.size() < 2 ? none : axisTuples.at(1);
-}
-
-const XmlaCell &XmlaExecuteResult::cell(int row, int column) const
-{
-    static const XmlaCell blank;
-    const qsizetype i = qsizetype(row) * shownColumns + column;
-    return row < 0 || column < 0 || column >= shownColumns || i >= cells.size() ? blank
-                                                                                : cells.at(i);
-}
-
 // ---- Fault: <faultcode/>, <faultstring/>, <faultactor/>, and in the detail either
 // <Error ErrorCode=".." Description=".."/> or <error><code/><desc/><source/></error>.
 

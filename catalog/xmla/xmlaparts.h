@@ -1,6 +1,8 @@
 #pragma once
 
-#include "xmlaanswer.h"
+#include "xmlaexecuteresult.h"
+#include "xmlafault.h"
+#include "xmlarowset.h"
 
 #include <QXmlStreamAttributes>
 

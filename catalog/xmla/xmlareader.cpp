@@ -272,7 +272,7 @@ void XmlaResponseReader::checkComplete()
 void XmlaResponseReader::fail(qint32 code, const QString &description)
 {
     if (!mFailure)
-        mFailure.emplace(code, description, XmlaSource, QString(), QString());
+        mFailure.emplace(code, description, FailureSource::Xmla, QString(), QString());
 }
 
 void XmlaResponseReader::failFromFault()

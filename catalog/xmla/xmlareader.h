@@ -1,6 +1,5 @@
 #pragma once
 
-#include "xmlaanswer.h"
 #include "xmlaparts.h"
 #include "xmlatextdecoder.h"
 

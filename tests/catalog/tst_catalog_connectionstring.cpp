@@ -70,7 +70,7 @@ private slots:
         VERIFY_FAILURE(failure, CatalogFailure::MalformedConnectionString,
                        QStringLiteral("at character %1: ").arg(position));
         QVERIFY2(failure->description().contains(why), qPrintable(failure->description()));
-        QCOMPARE(failure->source(), CatalogSource::Connection);
+        QCOMPARE(failure->source(), FailureSource::Connection);
         // The text around the fault may be a password: it is never quoted back.
         QVERIFY2(!failure->description().contains(u"hunter"), qPrintable(failure->description()));
     }

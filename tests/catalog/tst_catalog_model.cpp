@@ -55,19 +55,12 @@ private slots:
         QCOMPARE(source->schemaCalls, (QList<int> { 2, 0 })); // each by its position, not name
         const Level country = store.hierarchies().item(0).levels().item(1);
         catalog = Catalog();
+        const Level measures
+            = cubes.item(0).dimensions().item(0).hierarchies().item(0).levels().item(0);
         QCOMPARE(
             QStringList({ cubes.item(0).description(), store.uniqueName(),
                           store.hierarchies().item(1).name(), country.uniqueName(),
-                          cubes.item(0)
-                              .dimensions()
-                              .item(0)
-                              .hierarchies()
-                              .item(0)
-                              .levels()
-                              .item(0)
-                              .members()
-                              .item(1)
-                              .name() }),
+                          measures.members().item(1).name() }),
             QStringList({ "Sales cube", "[Store]", "Store.1", "[Store].[Country]", "Profit" }));
     }
 

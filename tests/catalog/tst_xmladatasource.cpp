@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(asked.value(QStringLiteral("CATALOG_NAME")), odd);
         QCOMPARE(asked.value(QStringLiteral("Catalog")), odd);
         server.answerWhenWaiting = 1;
-        const XmlaExecuteResult result = source->execute(QStringLiteral("select ... from Sales"));
+        const QueryResult result = source->execute(QStringLiteral("select ... from Sales"));
         QCOMPARE(sent(server.requests.last()).value(QStringLiteral("Statement")),
                  QStringLiteral("select ... from Sales"));
         QCOMPARE(result.axisNames, (QList<QString> { "Axis0", "Axis1" })); // not the slicer

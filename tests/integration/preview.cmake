@@ -1,4 +1,4 @@
 # The result preview against the running test server.
 mdx_add_olap_test(tst_preview_server
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_preview_server.cpp ${PROJECT_SOURCE_DIR}/tests/window/formtesting.h
-    LIBRARIES MdxWizard)
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_preview_server.cpp
+    LIBRARIES MdxWizard MdxTestSupport)

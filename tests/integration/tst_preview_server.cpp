@@ -1,7 +1,7 @@
 // The preview against the real test server (started by the CTest fixture). The expected
 // numbers are sums over tests/olap-server/olaptest.sql worked out by hand from its rows, not
 // the server's output; Time has no All member, so a statement without a slicer shows 1997.
-#include "../window/formtesting.h"
+#include "formtesting.h"
 
 #include "catalog/connection.h"
 #include "window/previewwindow.h"

@@ -1,6 +1,6 @@
 // The wizard's window against the real test server (started by the CTest fixture): Connect,
 // cubes, schema trees and measures, a statement that runs, and a failure only a server gives.
-#include "../window/formtesting.h"
+#include "formtesting.h"
 
 #include "catalog/connectionstring.h"
 #include "catalog/xmladatasource.h"
@@ -63,7 +63,7 @@ private slots:
                  "select {descendants([Time].currentmember,[Time].[Month])} on rows, "
                  "{[Measures].[Unit Sales],[Measures].[Store Cost],[Measures].[Store Sales],"
                  "[Measures].[Sales [Net]]],[Measures].[Profit]} on columns from Sales");
-        const XmlaExecuteResult result
+        const QueryResult result
             = XmlaDataSource::open(parseConnectionString(connection()))->execute(statement());
         QCOMPARE(result.rowTuples(), 12); // the months of the first year
         QCOMPARE(result.cellCount, 12 * 5);

@@ -6,8 +6,8 @@
 #include "catalog/schemadatasource.h"
 #include "catalog/xmladatasource.h"
 
-#include "../catalog/catalogtesting.h"
-#include "../model/treebuilder.h"
+#include "treebuilder.h"
+#include "catalogtesting.h"
 
 #include <QFile>
 #include <QTest>

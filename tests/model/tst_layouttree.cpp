@@ -87,17 +87,18 @@ private slots:
         other.add("[B]", "B");
         other.add("[B]", LayoutTree::Child, "[A].[1]", "1"); // a level key taken elsewhere
         const QList<std::pair<qint32, std::function<void()>>> cases {
-            { FailureCode::KeyExists, [&] { tree.add("[A]", "Again"); } },
-            { FailureCode::KeyExists, [&] { tree.add("[A]", LayoutTree::Child, "[A].[1]", "1"); } },
-            { FailureCode::KeyNotFound,
+            { ModelFailure::KeyExists, [&] { tree.add("[A]", "Again"); } },
+            { ModelFailure::KeyExists,
+              [&] { tree.add("[A]", LayoutTree::Child, "[A].[1]", "1"); } },
+            { ModelFailure::KeyNotFound,
               [&] { tree.add("[B]", LayoutTree::Child, "[B].[1]", "1"); } },
-            { FailureCode::KeyNotFound, [&] { tree.remove("[B]"); } },
-            { FailureCode::PositionOutOfRange, [&] { tree.item(0); } },
-            { FailureCode::PositionOutOfRange, [&] { tree.item(3); } },
-            { FailureCode::PositionOutOfRange, [&] { measures.text(1); } },
-            { FailureCode::PositionOutOfRange, [&] { measures.setTicked(-1, true); } },
-            { FailureCode::KeyExists, [&] { moveDimension(*tree.find("[A]"), other); } },
-            { FailureCode::NotADimensionNode,
+            { ModelFailure::KeyNotFound, [&] { tree.remove("[B]"); } },
+            { ModelFailure::PositionOutOfRange, [&] { tree.item(0); } },
+            { ModelFailure::PositionOutOfRange, [&] { tree.item(3); } },
+            { ModelFailure::PositionOutOfRange, [&] { measures.text(1); } },
+            { ModelFailure::PositionOutOfRange, [&] { measures.setTicked(-1, true); } },
+            { ModelFailure::KeyExists, [&] { moveDimension(*tree.find("[A]"), other); } },
+            { ModelFailure::NotADimensionNode,
               [&] { moveDimension(*tree.find("[A].[1]"), other); } },
         };
         for (qsizetype i = 0; i < cases.size(); ++i) {

@@ -1,6 +1,6 @@
 // The window while Connect waits for a server that never answers: the progress dialog,
 // input dropped meanwhile, and the ways out of the wait.
-#include "../catalog/fakehttpserver.h"
+#include "fakehttpserver.h"
 #include "common/failure.h"
 #include "formtesting.h"
 

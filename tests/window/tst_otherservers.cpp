@@ -1,6 +1,6 @@
 // The wizard on a server that answers in the shapes of other XML for Analysis servers
 // (hand-made in tests/data/xmla-msas): what the window makes of them.
-#include "../catalog/fakehttpserver.h"
+#include "fakehttpserver.h"
 #include "catalog/xmla/xmlareader.h"
 #include "formtesting.h"
 #include "window/previewwindow.h"

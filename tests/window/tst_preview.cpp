@@ -1,6 +1,6 @@
 // The preview from the wizard's window with real keys: F9 and the statement box's menu on a
 // source without data, Esc, the preview going with the window, and a held answer cancelled.
-#include "../catalog/fakehttpserver.h"
+#include "fakehttpserver.h"
 #include "formtesting.h"
 #include "window/previewwindow.h"
 

@@ -2,6 +2,7 @@
 // and the tab-separated copy of a selection.
 #include "window/resultgrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QTest>
 
 using namespace mdx;
@@ -10,10 +11,8 @@ class TestResultGrid : public QObject
 {
     Q_OBJECT
 
-private slots:
-    // A cell the server left out stays blank, a value without a formatted one shows as it
-    // is, text is not right-aligned; a tab inside a value is copied as a space.
-    void gridAndCopy()
+    // Two rows of two header columns by three columns under one header row.
+    static QueryResult filled()
     {
         QueryResult result;
         result.axisNames = { "Axis0", "Axis1" };
@@ -29,7 +28,15 @@ private slots:
                          {},
                          { "7", "", true, false, {} } };
         result.elapsedMs = 1500;
-        const ResultGrid grid(result);
+        return result;
+    }
+
+private slots:
+    // A cell the server left out stays blank, a value without a formatted one shows as it
+    // is, text is not right-aligned; a tab inside a value is copied as a space.
+    void gridAndCopy()
+    {
+        const ResultGrid grid(filled());
         const auto right = [&](int row, int column) {
             return grid.index(row, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>()
                 & Qt::AlignRight;
@@ -41,6 +48,23 @@ private slots:
                  "\t\tCost\tNote\nUSA\tDrink\t1,234.50\ta b\n");
         // A row header alone takes the whole row.
         QCOMPARE(grid.copyText({ grid.index(2, 0) }), "\t\tSales\tCost\tNote\nUSA\tFood\t\t\t7\n");
+    }
+
+    // The grid keeps every rule of a Qt item model, filled and empty alike.
+    void modelRules_data()
+    {
+        QTest::addColumn<bool>("empty");
+        QTest::newRow("filled") << false;
+        QTest::newRow("empty") << true;
+    }
+
+    void modelRules()
+    {
+        QFETCH(bool, empty);
+        ResultGrid grid(empty ? QueryResult() : filled());
+        QAbstractItemModelTester tester(&grid,
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QCOMPARE(grid.rowCount() == 0, empty);
     }
 };
 

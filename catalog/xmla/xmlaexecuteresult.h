@@ -1,38 +1,10 @@
 #pragma once
 
-#include "common/failure.h"
-
-#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace mdx {
-
-// A fault the server reported. The server's own code is kept as text (servers use
-// "00HSBD01" as well as numbers); code() holds it when it is a number, else ServerFault.
-class XmlaFault : public Failure
-{
-public:
-    XmlaFault(qint32 code, QString description, QString source, QString faultCode,
-              QString errorCode);
-    // The SOAP faultcode, e.g. "SOAP-ENV:Client.00HSBD01"; empty for an error inside a result.
-    const QString &faultCode() const noexcept { return mFaultCode; }
-    // The error code of the fault's detail, e.g. "00HSBD01" or "3238658057".
-    const QString &errorCode() const noexcept { return mErrorCode; }
-
-private:
-    QString mFaultCode;
-    QString mErrorCode;
-};
-
-// One row of a Discover answer: column name -> text. A column the server left out (a null)
-// is absent, which is not the same as present and empty.
-using XmlaRow = QHash<QString, QString>;
-
-struct XmlaRowset
-{
-    QList<XmlaRow> rows;
-};
 
 // One cell of a result: the server's value as text, its formatted value (empty when the
 // server gave none) and whether the value is a number.
@@ -81,10 +53,6 @@ struct XmlaExecuteResult
     // The rows and columns of the whole result.
     int totalColumns() const { return axisNames.isEmpty() ? 1 : columnTuples(); }
     int totalRows() const { return axisNames.size() < 2 ? 1 : rowTuples(); }
-    bool truncated() const { return shownRows < totalRows() || shownColumns < totalColumns(); }
-    const QList<QStringList> &columnHeaders() const;
-    const QList<QStringList> &rowHeaders() const;
-    const XmlaCell &cell(int row, int column) const;
 };
 
 } // namespace mdx
