@@ -2,25 +2,6 @@
 
 namespace mdx {
 
-QueryResult::QueryResult(XmlaExecuteResult answer)
-    : axisNames(std::move(answer.axisNames))
-    , axisTupleCounts(std::move(answer.axisTupleCounts))
-    , cellCount(answer.cellCount)
-    , axisTuples(std::move(answer.axisTuples))
-    , slicer(std::move(answer.slicer))
-    , shownColumns(answer.shownColumns)
-    , shownRows(answer.shownRows)
-    , cells(std::move(answer.cells))
-    , elapsedMs(answer.elapsedMs)
-{
-}
-
-int QueryResult::tupleCount(const QString &axisName) const
-{
-    const qsizetype i = axisNames.indexOf(axisName);
-    return i < 0 ? 0 : axisTupleCounts.at(i);
-}
-
 const QList<QStringList> &QueryResult::columnHeaders() const
 {
     static const QList<QStringList> none;
