@@ -34,6 +34,14 @@ void Node::setExpanded(bool expanded)
     mTree->changed(*this);
 }
 
+void Node::setMembers(const QStringList &members)
+{
+    if (mMembers == members)
+        return;
+    mMembers = members;
+    mTree->changed(*this);
+}
+
 bool Node::selected() const
 {
     return mTree->mSelected == this;

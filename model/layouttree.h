@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -23,6 +24,9 @@ public:
     void setChecked(bool checked);
     bool expanded() const { return mExpanded; }
     void setExpanded(bool expanded);
+    // The members a dimension node is narrowed to, as the server names them; empty for all.
+    const QStringList &members() const { return mMembers; }
+    void setMembers(const QStringList &members);
     bool selected() const;
     // Selecting a node makes it the tree's selected node and clears the previous one.
     void setSelected(bool selected);
@@ -46,6 +50,7 @@ private:
     QString mText;
     bool mChecked = false;
     bool mExpanded = false;
+    QStringList mMembers;
     int mIndex = 0;
     int mSiblingPosition = 0;
     std::vector<Node *> mChildren;
@@ -60,7 +65,7 @@ public:
     // Called for the node named in remove(), before it and its descendants go.
     virtual void nodeAboutToBeRemoved(const Node &node) = 0;
     virtual void treeCleared() = 0;
-    // Checked, expanded or selected changed.
+    // Checked, expanded, selected or the chosen members changed.
     virtual void nodeChanged(const Node &node) = 0;
 };
 

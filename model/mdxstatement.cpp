@@ -96,6 +96,15 @@ QString buildDimensionSet(const LayoutTree &tree, const Node &dimension)
             lastChosenKey = &node->key();
         }
     }
+    // Chosen members replace the dimension's current member as the set's origin.
+    const QStringList &members = dimension.members();
+    if (!members.isEmpty()) {
+        const QString set = QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
+        if (chosen == 0)
+            return set;
+        return QLatin1String("{descendants(") + set + QLatin1Char(',') + *lastChosenKey
+            + QLatin1String(")}");
+    }
     if (chosen == 0)
         return QLatin1Char('{') + dimension.key() + QLatin1String(".[(All)].members}");
     if (chosen == 1)
@@ -115,7 +124,7 @@ QString buildAxisSet(const LayoutTree &tree)
 }
 
 QString composeMdx(const LayoutTree &rows, const LayoutTree &columns, const LayoutTree &slicers,
-                   const MeasureList &measures, const QString &cube)
+                   const MeasureList &measures, const QString &cube, bool nonEmpty)
 {
     QString statement = QStringLiteral("select ");
     QStringList axisSets;
@@ -123,8 +132,11 @@ QString composeMdx(const LayoutTree &rows, const LayoutTree &columns, const Layo
         if (tree->count() > 0)
             axisSets.append(buildAxisSet(*tree));
     }
-    if (!axisSets.isEmpty())
+    if (!axisSets.isEmpty()) {
+        if (nonEmpty)
+            statement += QLatin1String("non empty ");
         statement += crossjoin(axisSets) + QLatin1String(" on rows, ");
+    }
     return statement + buildMeasuresSet(measures) + QLatin1String(" on columns from ")
         + cubeIdentifier(cube);
 }

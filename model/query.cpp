@@ -126,11 +126,13 @@ Outcome Query::moveTo(LayoutTree &source, Node *node, LayoutTree &target)
 Outcome Query::place(LayoutTree &source, Node *node, LayoutTree &target)
 {
     QuerySnapshot before = snapshot();
+    const QString key = node ? (node->parent() ? node->parent() : node)->key() : QString();
     switch (placeNode(source, node, target)) {
     case Placement::Moved:
-        mHistory.record(std::move(before));
-        buildMdx();
-        return { true, true, std::nullopt };
+        // Members are chosen for an axis: back in the pool the dimension is whole again.
+        if (&target == &mSchemaTree)
+            mSchemaTree.find(key)->setMembers({});
+        return recordChange(std::move(before));
     case Placement::TargetFull:
         return { false, false, fullAxis };
     case Placement::SameTree:
@@ -160,6 +162,31 @@ Outcome Query::toggleMeasure(int position)
     return outcome;
 }
 
+Outcome Query::chooseMembers(Node &dimension, const QStringList &members)
+{
+    if (&dimension.tree() == &mSchemaTree || dimension.parent() || dimension.members() == members)
+        return {};
+    QuerySnapshot before = snapshot();
+    dimension.setMembers(members);
+    return recordChange(std::move(before));
+}
+
+Outcome Query::setNonEmpty(bool nonEmpty)
+{
+    if (mNonEmpty == nonEmpty)
+        return {};
+    QuerySnapshot before = snapshot();
+    mNonEmpty = nonEmpty;
+    return recordChange(std::move(before));
+}
+
+Outcome Query::recordChange(QuerySnapshot before)
+{
+    mHistory.record(std::move(before));
+    buildMdx();
+    return { true, true, std::nullopt };
+}
+
 Outcome Query::undo()
 {
     return travel(mHistory.undo(snapshot()));
@@ -177,6 +204,7 @@ Outcome Query::travel(std::optional<QuerySnapshot> state)
     if (!state)
         return {};
     restoreSnapshot(*state, mTrees, mMeasures);
+    mNonEmpty = state->nonEmpty;
     mStatement = state->statement;
     return { true, true, std::nullopt };
 }
@@ -193,12 +221,12 @@ Outcome Query::openLayout(const StatementLayout &layout)
     LayoutTree *axisTrees[] = { &mRowTree, &mColumnTree, &mSlicerTree };
     for (size_t a = 0; a < layout.axes.size(); ++a) {
         for (const DimensionSetForm &form : layout.axes[a]) {
-            const QString key = form.kind == DimensionSetForm::Kind::Level
-                ? mSchemaTree.find(form.levelKey)->parent()->key()
-                : form.dimensionKey;
-            markLevels(*moveDimension(*mSchemaTree.find(key), *axisTrees[a]), form);
+            Node *dimension = moveDimension(*mSchemaTree.find(dimensionOf(form)), *axisTrees[a]);
+            markLevels(*dimension, form);
+            dimension->setMembers(form.members);
         }
     }
+    mNonEmpty = layout.nonEmpty;
     QStringList named = layout.measures;
     for (int m = 0; m < mMeasures.count(); ++m) {
         if (named.removeOne(mMeasures.text(m)))
@@ -212,13 +240,37 @@ Outcome Query::openLayout(const StatementLayout &layout)
     return { changed, true, std::nullopt };
 }
 
-// The marks that write a form: none, the one level, or every level down to the deepest.
+// The dimension node a form's set belongs to in the loaded schema: the one it names, its
+// level's, or the one whose key begins its first member's name; empty when there is none.
+QString Query::dimensionOf(const DimensionSetForm &form) const
+{
+    if (!form.dimensionKey.isEmpty())
+        return form.dimensionKey;
+    if (!form.levelKey.isEmpty()) {
+        for (const auto &node : mLoadedSchema.nodes) {
+            if (node.key == form.levelKey)
+                return node.parentKey;
+        }
+        return QString();
+    }
+    // The longest such key, as a hierarchy's key may begin with its dimension's.
+    QString found;
+    for (const auto &node : mLoadedSchema.nodes) {
+        if (node.parentKey.isEmpty() && node.key.size() > found.size()
+            && form.members.front().startsWith(node.key + u'.'))
+            found = node.key;
+    }
+    return found;
+}
+
+// The marks that write a form: none, the one level, or every level down to the deepest; from
+// chosen members the one level is enough.
 void Query::markLevels(Node &dimension, const DimensionSetForm &form)
 {
-    bool onPath = form.kind == DimensionSetForm::Kind::Descendants;
+    bool onPath = form.kind == DimensionSetForm::Kind::Descendants && form.members.isEmpty();
     for (Node *level = dimension.child(); level; level = level->next()) {
         const bool named = level->key() == form.levelKey;
-        level->setChecked(form.kind != DimensionSetForm::Kind::AllMembers && (named || onPath));
+        level->setChecked(named || onPath);
         if (named)
             onPath = false;
     }
@@ -240,10 +292,14 @@ std::optional<Refusal> Query::refuseLayout(const StatementLayout &layout) const
     QSet<QString> placed;
     for (const auto &axis : layout.axes) {
         for (const DimensionSetForm &form : axis) {
-            const bool levelOnly = form.kind == DimensionSetForm::Kind::Level;
+            const bool levelOnly = form.kind == DimensionSetForm::Kind::Level
+                || (form.kind == DimensionSetForm::Kind::Descendants && !form.members.isEmpty());
             if (levelOnly && !levelOf(form.levelKey))
                 return refuse(QStringLiteral("The cube has no level %1.").arg(form.levelKey));
-            const QString key = levelOnly ? levelOf(form.levelKey)->parentKey : form.dimensionKey;
+            const QString key = dimensionOf(form);
+            if (key.isEmpty())
+                return refuse(QStringLiteral("The cube has no dimension of the member %1.")
+                                  .arg(form.members.front()));
             const auto *dimension = nodes.value(key);
             if (!dimension || !dimension->parentKey.isEmpty())
                 return refuse(QStringLiteral("The cube has no dimension %1.").arg(key));
@@ -251,7 +307,12 @@ std::optional<Refusal> Query::refuseLayout(const StatementLayout &layout) const
                 return refuse(
                     QStringLiteral("The statement names the dimension %1 twice.").arg(key));
             placed.insert(key);
-            if (form.kind != DimensionSetForm::Kind::Descendants)
+            for (const QString &member : form.members) {
+                if (!member.startsWith(key + u'.'))
+                    return refuse(QStringLiteral("The member %1 is not of the dimension %2.")
+                                      .arg(member, key));
+            }
+            if (form.kind != DimensionSetForm::Kind::Descendants || levelOnly)
                 continue;
             const auto *level = levelOf(form.levelKey);
             if (!level || level->parentKey != key)
@@ -281,13 +342,15 @@ std::optional<Refusal> Query::refuseLayout(const StatementLayout &layout) const
 
 void Query::buildMdx()
 {
-    mStatement = composeMdx(mRowTree, mColumnTree, mSlicerTree, mMeasures, mCube);
+    mStatement = composeMdx(mRowTree, mColumnTree, mSlicerTree, mMeasures, mCube, mNonEmpty);
 }
 
 QuerySnapshot Query::snapshot() const
 {
-    return takeSnapshot({ &mSchemaTree, &mRowTree, &mColumnTree, &mSlicerTree }, mMeasures,
-                        mStatement);
+    QuerySnapshot state = takeSnapshot({ &mSchemaTree, &mRowTree, &mColumnTree, &mSlicerTree },
+                                       mMeasures, mStatement);
+    state.nonEmpty = mNonEmpty;
+    return state;
 }
 
 } // namespace mdx

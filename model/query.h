@@ -77,6 +77,11 @@ public:
     Outcome moveTo(LayoutTree &source, Node *node, LayoutTree &target);
     // A click or Space on a measure: flips its tick, keeping one measure ticked.
     Outcome toggleMeasure(int position);
+    // Narrows a dimension node of an axis tree to the members chosen (all of them when none).
+    Outcome chooseMembers(Node &dimension, const QStringList &members);
+    // Whether the rows part leaves out the rows without data.
+    bool nonEmpty() const { return mNonEmpty; }
+    Outcome setNonEmpty(bool nonEmpty);
     Outcome undo();
     Outcome redo();
     // Takes a statement's layout on the loaded cube: the dimensions go to the axis trees in its
@@ -101,6 +106,8 @@ private:
 
     Outcome place(LayoutTree &source, Node *node, LayoutTree &target);
     std::optional<Refusal> refuseLayout(const StatementLayout &layout) const;
+    QString dimensionOf(const DimensionSetForm &form) const;
+    Outcome recordChange(QuerySnapshot before);
     void markLevels(Node &dimension, const DimensionSetForm &form);
     void buildMdx();
     QuerySnapshot snapshot() const;
@@ -116,6 +123,8 @@ private:
     MeasureList mMeasures;
     QString mCube;
     QString mStatement;
+    // Kept across cubes: it is the user's way of asking, not a part of a cube's layout.
+    bool mNonEmpty = false;
     UndoHistory mHistory;
 };
 

@@ -57,18 +57,24 @@ public:
         StatementLayout layout;
         expectWord(u"select", QStringLiteral("\"select\""));
         std::unique_ptr<Set> rows, measures;
+        const qsizetype firstStart = peek().start;
+        const bool firstNonEmpty = takeNonEmpty();
         std::unique_ptr<Set> first = readSet();
         expectWord(u"on", QStringLiteral("\"on\""));
         if (takeWord(u"rows")) {
             rows = std::move(first);
+            layout.nonEmpty = firstNonEmpty;
             expectMark(u',');
             measures = readSet();
             expectWord(u"on", QStringLiteral("\"on\""));
             expectWord(u"columns", QStringLiteral("\"columns\""));
         } else {
             expectWord(u"columns", QStringLiteral("\"rows\" or \"columns\""));
+            if (firstNonEmpty)
+                failAt(firstStart, QStringLiteral("expected \"non empty\" on rows only"), false);
             measures = std::move(first);
             if (takeMark(u',')) {
+                layout.nonEmpty = takeNonEmpty();
                 rows = readSet();
                 expectWord(u"on", QStringLiteral("\"on\""));
                 expectWord(u"rows", QStringLiteral("\"rows\""));
@@ -124,7 +130,7 @@ private:
                 token.kind = Token::Kind::Word;
                 while (i < n && isWordCharacter(mText.at(i)))
                     token.text += mText.at(i++);
-            } else if (QStringView(u"{}(),.").contains(c)) {
+            } else if (QStringView(u"{}(),.&").contains(c)) {
                 token.kind = Token::Kind::Mark;
                 token.text = c;
                 ++i;
@@ -199,17 +205,60 @@ private:
         throw NotUnderstood { text };
     }
 
-    // A name in brackets, its parts joined by dots; a dot before a keyword is left.
-    QStringList readName(const QString &expected)
+    bool takeNonEmpty()
+    {
+        if (!isWord(peek(), u"non"))
+            return false;
+        take();
+        expectWord(u"empty", QStringLiteral("\"empty\""));
+        return true;
+    }
+
+    // A name in brackets, its parts joined by dots; a dot before a keyword is left. A member's
+    // key parts ("&[2004]", also several in a row) belong to it.
+    struct Name
+    {
+        QStringList parts;
+        QString written; // the tokens as the statement spells them, without white space
+        bool keyed = false;
+    };
+    Name readName(const QString &expected)
     {
         if (peek().kind != Token::Kind::Name)
             fail(expected);
-        QStringList parts { take().text };
-        while (isMark(peek(), u'.') && peek(1).kind == Token::Kind::Name) {
+        Name name;
+        while (true) {
+            if (takeMark(u'&')) {
+                name.written += u'&';
+                name.keyed = true;
+            }
+            const Token &part = take();
+            name.parts << part.text;
+            name.written += mText.mid(part.start, part.end - part.start);
+            if (isMark(peek(), u'&') && peek(1).kind == Token::Kind::Name)
+                continue;
+            if (!isMark(peek(), u'.'))
+                break;
+            const bool keyPart = isMark(peek(1), u'&') && peek(2).kind == Token::Kind::Name;
+            if (peek(1).kind != Token::Kind::Name && !keyPart)
+                break;
             take();
-            parts << take().text;
+            name.written += u'.';
         }
-        return parts;
+        return name;
+    }
+    // The members of a set, the first already read.
+    QStringList readMembers(const Name &first)
+    {
+        QStringList members { first.written };
+        while (takeMark(u','))
+            members << readName(QStringLiteral("a member")).written;
+        return members;
+    }
+    static bool isMeasure(const Name &name)
+    {
+        return name.parts.size() == 2 && !name.keyed
+            && name.parts.front().compare(u"Measures", Qt::CaseInsensitive) == 0;
     }
     static QString key(const QStringList &parts)
     {
@@ -243,34 +292,46 @@ private:
         mSetStart = set->start;
         if (takeWord(u"descendants")) {
             expectMark(u'(');
-            DimensionSetForm form { DimensionSetForm::Kind::Descendants, {}, {} };
-            form.dimensionKey = key(readName(QStringLiteral("a dimension's name in brackets")));
-            expectMark(u'.');
-            expectWord(u"currentmember", QStringLiteral("\"currentmember\""));
+            DimensionSetForm form { DimensionSetForm::Kind::Descendants, {}, {}, {} };
+            if (takeMark(u'{')) {
+                form.members = readMembers(readName(QStringLiteral("a member")));
+                expectMark(u'}');
+            } else {
+                form.dimensionKey = key(
+                    readName(QStringLiteral("a dimension's name in brackets or \"{\"")).parts);
+                expectMark(u'.');
+                expectWord(u"currentmember", QStringLiteral("\"currentmember\""));
+            }
             expectMark(u',');
-            form.levelKey = key(readName(QStringLiteral("a level's name in brackets")));
+            form.levelKey = key(readName(QStringLiteral("a level's name in brackets")).parts);
             expectMark(u')');
             set->dimension = form;
         } else if (isMark(peek(), u'}')) {
             set->measures = QStringList();
         } else {
-            const QStringList name = readName(QStringLiteral("a name in brackets or \"}\""));
+            const Name name = readName(QStringLiteral("a name in brackets or \"}\""));
+            const QStringList &parts = name.parts;
             if (isMark(peek(), u'.')) {
                 take();
                 expectWord(u"members", QStringLiteral("\"members\""));
                 // A level named "(All)" would write the same text: no level chosen reads it.
-                if (name.size() > 1 && name.back() == u"(All)")
+                if (parts.size() > 1 && parts.back() == u"(All)")
                     set->dimension = DimensionSetForm { DimensionSetForm::Kind::AllMembers,
-                                                        key(name.first(name.size() - 1)),
+                                                        key(parts.first(parts.size() - 1)),
+                                                        {},
                                                         {} };
                 else
                     set->dimension
-                        = DimensionSetForm { DimensionSetForm::Kind::Level, {}, key(name) };
-            } else {
+                        = DimensionSetForm { DimensionSetForm::Kind::Level, {}, key(parts), {} };
+            } else if (isMeasure(name) || parts.size() < 2) {
                 set->measures = QStringList { measureOf(name, set->start) };
                 while (takeMark(u','))
                     set->measures->append(
                         measureOf(readName(QStringLiteral("a measure")), set->start));
+            } else {
+                set->dimension = DimensionSetForm {
+                    DimensionSetForm::Kind::Members, {}, {}, readMembers(name)
+                };
             }
         }
         if (!takeMark(u'}'))
@@ -278,13 +339,13 @@ private:
         return set;
     }
 
-    QString measureOf(const QStringList &name, qsizetype start) const
+    QString measureOf(const Name &name, qsizetype start) const
     {
-        if (name.size() != 2 || name.front().compare(u"Measures", Qt::CaseInsensitive) != 0)
+        if (!isMeasure(name))
             failAt(start,
                    QStringLiteral("expected a measure as [Measures].[Name] or a set's "
                                   "\".members\""));
-        return name.back();
+        return name.parts.back();
     }
 
     QString readCube()

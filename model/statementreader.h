@@ -13,20 +13,25 @@ struct DimensionSetForm
     enum class Kind {
         AllMembers, // "{D.[(All)].members}": no level chosen
         Level, // "{L.members}": one level chosen
-        Descendants, // "{descendants(D.currentmember,L)}": several, the deepest L
+        Descendants, // "{descendants(D.currentmember,L)}": several, the deepest L;
+                     // "{descendants({M},L)}" with chosen members
+        Members, // "{M}": chosen members alone
     };
     Kind kind = Kind::AllMembers;
-    QString dimensionKey; // empty for Level, which names only its level
-    QString levelKey; // empty for AllMembers
+    QString dimensionKey; // empty for Level and where members stand, which name no dimension
+    QString levelKey; // empty for AllMembers and Members
+    QStringList members; // as the statement writes them
+
     bool operator==(const DimensionSetForm &) const = default;
 };
 
 // What a statement of the wizard's grammar says: the cube, the axis sets of the rows part in
-// order (one to three dimension sets each, as the axis trees would hold them) and the
-// measures it names.
+// order (one to three dimension sets each, as the axis trees would hold them), whether empty
+// rows are left out, and the measures it names.
 struct StatementLayout
 {
     QString cube;
+    bool nonEmpty = false;
     std::vector<std::vector<DimensionSetForm>> axes;
     QStringList measures;
     bool operator==(const StatementLayout &) const = default;

@@ -16,7 +16,7 @@ QuerySnapshot::TreeState treeState(const LayoutTree &tree)
     for (const Node *node : tree)
         state.nodes.push_back({ node->key(), node->text(),
                                 node->parent() ? node->parent()->key() : QString(), node->checked(),
-                                node->expanded() });
+                                node->expanded(), node->members() });
     if (const Node *selected = tree.selectedItem())
         state.selectedKey = selected->key();
     return state;
@@ -52,6 +52,7 @@ void restoreTree(const QuerySnapshot::TreeState &state, LayoutTree &tree)
         const auto &saved = state.nodes[i++];
         node->setChecked(saved.checked);
         node->setExpanded(saved.expanded);
+        node->setMembers(saved.members);
     }
     if (Node *selected = tree.find(state.selectedKey))
         selected->setSelected(true);

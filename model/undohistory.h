@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <deque>
@@ -13,7 +14,8 @@ class LayoutTree;
 class MeasureList;
 
 // Everything a change of the query can alter: the four trees (nodes, ticks, expansion,
-// selection), the measure ticks and the statement box's text, which may hold the user's own
+// selection, chosen members), the measure ticks, the empty-rows switch and the statement box's
+// text, which may hold the user's own
 // edits.
 struct QuerySnapshot
 {
@@ -24,6 +26,7 @@ struct QuerySnapshot
         QString parentKey; // empty for a dimension node
         bool checked = false;
         bool expanded = false;
+        QStringList members;
         bool operator==(const NodeState &) const = default;
     };
     struct TreeState
@@ -36,6 +39,7 @@ struct QuerySnapshot
 
     std::array<TreeState, treeCount> trees;
     std::vector<bool> measureTicks;
+    bool nonEmpty = false;
     QString statement;
     bool operator==(const QuerySnapshot &) const = default;
 };

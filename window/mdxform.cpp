@@ -12,6 +12,7 @@
 #include "model/statementreader.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -224,6 +225,8 @@ void MdxForm::showOutcome(const Outcome &outcome)
     }
     if (outcome.statementWritten)
         mMdxTextbox->setPlainText(mQuery.statement());
+    // Undo and a statement read back set the switch as well as the user does.
+    mNonEmptyCheck->setChecked(mQuery.nonEmpty());
 }
 
 // ---- Presses, drops, moves and ticks; undo and redo
@@ -256,6 +259,11 @@ void MdxForm::treeSpaceKey(Node *node)
 void MdxForm::measuresListClick(QListWidgetItem *item)
 {
     runHandler([this, item] { showOutcome(mQuery.toggleMeasure(mMeasuresList->row(item))); });
+}
+
+void MdxForm::nonEmptyCheckClick(bool checked)
+{
+    runHandler([this, checked] { showOutcome(mQuery.setNonEmpty(checked)); });
 }
 
 bool MdxForm::measuresListKey(QEvent *event)

@@ -11,6 +11,7 @@
 #include <vector>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -110,6 +111,7 @@ private:
     void treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target);
     void treeSpaceKey(Node *node);
     void measuresListClick(QListWidgetItem *item);
+    void nonEmptyCheckClick(bool checked);
     void mdxTextboxChange();
     void copyButtonClick();
     void okButtonClick();
@@ -169,6 +171,7 @@ private:
     QLabel *mSchemaLabel = nullptr;
     QTreeWidget *mSchemaTree = nullptr;
     QLabel *mRowLabel = nullptr;
+    QCheckBox *mNonEmptyCheck = nullptr;
     QTreeWidget *mRowTree = nullptr;
     QLabel *mMeasureLabel = nullptr;
     QListWidget *mMeasuresList = nullptr;

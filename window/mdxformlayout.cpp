@@ -8,6 +8,7 @@
 #include "treemenu.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +135,9 @@ void MdxForm::createQueryControls()
     mSchemaTree
         = addTree("SchemaTree", twipsRect(120, 2640, 2775, 4455), Query::Tree::Schema, false);
     mRowLabel = label(this, "RowLabel", QStringLiteral("Rows:"), twipsRect(3000, 3360, 1575, 255));
+    mNonEmptyCheck = place(new QCheckBox(QStringLiteral("Non Empty"), this), "NonEmptyCheck",
+                           twipsRect(4680, 3345, 1695, 255));
+    connect(mNonEmptyCheck, &QCheckBox::clicked, this, &MdxForm::nonEmptyCheckClick);
     mRowTree = addTree("RowTree", twipsRect(3000, 3600, 3375, 3495), Query::Tree::Rows, true);
     mMeasureLabel = label(this, "MeasureLabel", QStringLiteral("Measures:"),
                           twipsRect(6480, 3360, 1335, 255));
@@ -227,12 +231,13 @@ QTreeWidget *MdxForm::addTree(const char *name, QRect geometry, Query::Tree whic
 void MdxForm::arrangeTabOrder()
 {
     const QList<QWidget *> chain {
-        mPicture1,   mConnectionStringTextbox,
-        mCubeCombo,  mSchemaTree,
-        mRowTree,    mColumnTree,
-        mSlicerTree, mMeasuresList,
-        mMdxTextbox, mCopyButton,
-        mOKButton,   mCancelButton,
+        mPicture1,      mConnectionStringTextbox,
+        mCubeCombo,     mSchemaTree,
+        mNonEmptyCheck, mRowTree,
+        mColumnTree,    mSlicerTree,
+        mMeasuresList,  mMdxTextbox,
+        mCopyButton,    mOKButton,
+        mCancelButton,
     };
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
@@ -268,7 +273,7 @@ void MdxForm::createKeyboardControls()
     mFindField = new FindField(*mSchemaTree, this);
     mFindField->setObjectName(QStringLiteral("FindField"));
     QWidget::setTabOrder(mSchemaTree, mFindField);
-    QWidget::setTabOrder(mFindField, mRowTree);
+    QWidget::setTabOrder(mFindField, mNonEmptyCheck);
 
     mPicture1->installEventFilter(this);
     nameControlsForAccessibility();
@@ -295,6 +300,7 @@ void MdxForm::nameControlsForAccessibility()
     mOrvantaLogo->setAccessibleName(QStringLiteral("Logo"));
     mConnectImage->setAccessibleName(QStringLiteral("Connect"));
     mMdxTextbox->setAccessibleName(QStringLiteral("MDX statement"));
+    mNonEmptyCheck->setAccessibleName(mNonEmptyCheck->text());
     mFindField->setAccessibleName(QStringLiteral("Find in the schema"));
     for (QPushButton *button : { mCopyButton, mOKButton, mCancelButton })
         button->setAccessibleName(button->text().remove(QLatin1Char('&')));

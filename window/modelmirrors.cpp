@@ -117,6 +117,17 @@ void TreeMirror::show(const Node &node, QTreeWidgetItem &item)
 {
     item.setCheckState(0, checkState(node.checked()));
     item.setExpanded(node.expanded());
+    // A narrowed dimension keeps its name; the slant and the tip tell what it is narrowed to.
+    const bool narrowed = !node.members().isEmpty();
+    if (narrowed || item.font(0).italic()) {
+        QFont font = item.font(0);
+        font.setItalic(narrowed);
+        item.setFont(0, font);
+        item.setToolTip(0,
+                        narrowed ? QStringLiteral("Chosen members:\n")
+                                + node.members().join(QLatin1Char('\n'))
+                                 : QString());
+    }
     if (node.selected()) {
         mWidget.setCurrentItem(&item);
     } else if (item.isSelected()) {
