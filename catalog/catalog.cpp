@@ -31,20 +31,21 @@ template<typename Info> const Info &required(const Info *info, const char *kind)
 // Wraps each child record in its object, sharing the schema that keeps the records alive.
 template<typename Item, typename Info>
 Collection<Item> wrapAll(const std::shared_ptr<const CubeSchema> &schema, const QList<Info> &infos,
-                         QString what)
+                         QString what, const MemberOrigin &origin)
 {
     QList<Item> items;
     items.reserve(infos.size());
     for (const Info &info : infos)
-        items.append(Item(schema, &info));
+        items.append(Item(schema, &info, origin));
     return Collection<Item>(std::move(items), std::move(what));
 }
 
 } // namespace
 
-Level::Level(std::shared_ptr<const CubeSchema> schema, const LevelInfo *info)
+Level::Level(std::shared_ptr<const CubeSchema> schema, const LevelInfo *info, MemberOrigin origin)
     : mSchema(std::move(schema))
     , mInfo(info)
+    , mOrigin(std::move(origin))
 {
 }
 
@@ -61,17 +62,24 @@ QString Level::uniqueName() const
 Collection<Member> Level::members() const
 {
     const LevelInfo &info = required(mInfo, "level");
+    // The measures come with the schema, whose Measures dimension MDX names so.
+    const bool listed = info.uniqueName.startsWith(u"[Measures].") || !mOrigin.source;
+    const QList<MemberInfo> infos = listed
+        ? info.members
+        : mOrigin.source->members(mOrigin.cube, MemberQuery { info.uniqueName, {} });
     QList<Member> members;
-    members.reserve(info.members.size());
-    for (const MemberInfo &member : info.members)
-        members.append(Member(member.name));
+    members.reserve(infos.size());
+    for (const MemberInfo &member : infos)
+        members.append(Member(member));
     return Collection<Member>(std::move(members),
                               QStringLiteral("members of level %1").arg(info.uniqueName));
 }
 
-Hierarchy::Hierarchy(std::shared_ptr<const CubeSchema> schema, const HierarchyInfo *info)
+Hierarchy::Hierarchy(std::shared_ptr<const CubeSchema> schema, const HierarchyInfo *info,
+                     MemberOrigin origin)
     : mSchema(std::move(schema))
     , mInfo(info)
+    , mOrigin(std::move(origin))
 {
 }
 
@@ -89,12 +97,14 @@ Collection<Level> Hierarchy::levels() const
 {
     const HierarchyInfo &info = required(mInfo, "hierarchy");
     return wrapAll<Level>(mSchema, info.levels,
-                          QStringLiteral("levels of hierarchy %1").arg(info.uniqueName));
+                          QStringLiteral("levels of hierarchy %1").arg(info.uniqueName), mOrigin);
 }
 
-Dimension::Dimension(std::shared_ptr<const CubeSchema> schema, const DimensionInfo *info)
+Dimension::Dimension(std::shared_ptr<const CubeSchema> schema, const DimensionInfo *info,
+                     MemberOrigin origin)
     : mSchema(std::move(schema))
     , mInfo(info)
+    , mOrigin(std::move(origin))
 {
 }
 
@@ -112,7 +122,8 @@ Collection<Hierarchy> Dimension::hierarchies() const
 {
     const DimensionInfo &info = required(mInfo, "dimension");
     return wrapAll<Hierarchy>(mSchema, info.hierarchies,
-                              QStringLiteral("hierarchies of dimension %1").arg(info.uniqueName));
+                              QStringLiteral("hierarchies of dimension %1").arg(info.uniqueName),
+                              mOrigin);
 }
 
 CubeDef::CubeDef(std::shared_ptr<DataSource> source, int position, CubeInfo info)
@@ -135,7 +146,17 @@ Collection<Dimension> CubeDef::dimensions() const
                           .arg(mInfo.name),
                       FailureSource::Catalog);
     return wrapAll<Dimension>(schema, schema->dimensions,
-                              QStringLiteral("dimensions of cube \"%1\"").arg(mInfo.name));
+                              QStringLiteral("dimensions of cube \"%1\"").arg(mInfo.name),
+                              MemberOrigin { mSource, mPosition });
+}
+
+QList<MemberInfo> CubeDef::members(const MemberQuery &query) const
+{
+    if (!mSource)
+        throw Failure(CatalogFailure::ObjectNotSet,
+                      QStringLiteral("The cube definition object is not set."),
+                      FailureSource::Catalog);
+    return mSource->members(mPosition, query);
 }
 
 struct Catalog::Data

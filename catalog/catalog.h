@@ -45,35 +45,49 @@ class Member
 {
 public:
     Member() = default;
-    explicit Member(QString name)
-        : mName(std::move(name))
+    explicit Member(MemberInfo info)
+        : mInfo(std::move(info))
     {
     }
-    QString name() const { return mName; }
+    QString name() const { return mInfo.name; }
+    QString uniqueName() const { return mInfo.uniqueName; }
+    int childCount() const { return mInfo.childCount; }
 
 private:
-    QString mName;
+    MemberInfo mInfo;
+};
+
+// The source and cube a level asks for the members its schema does not list.
+struct MemberOrigin
+{
+    std::shared_ptr<DataSource> source;
+    int cube = -1;
 };
 
 class Level
 {
 public:
     Level() = default;
-    Level(std::shared_ptr<const CubeSchema> schema, const LevelInfo *info);
+    Level(std::shared_ptr<const CubeSchema> schema, const LevelInfo *info,
+          MemberOrigin origin = {});
     QString name() const;
     QString uniqueName() const;
+    // The measures as the schema lists them; any other level's members are asked of the
+    // source, which may throw (a source without members does).
     Collection<Member> members() const;
 
 private:
     std::shared_ptr<const CubeSchema> mSchema; // keeps mInfo alive
     const LevelInfo *mInfo = nullptr;
+    MemberOrigin mOrigin;
 };
 
 class Hierarchy
 {
 public:
     Hierarchy() = default;
-    Hierarchy(std::shared_ptr<const CubeSchema> schema, const HierarchyInfo *info);
+    Hierarchy(std::shared_ptr<const CubeSchema> schema, const HierarchyInfo *info,
+              MemberOrigin origin = {});
     QString name() const;
     QString uniqueName() const;
     Collection<Level> levels() const;
@@ -81,13 +95,15 @@ public:
 private:
     std::shared_ptr<const CubeSchema> mSchema;
     const HierarchyInfo *mInfo = nullptr;
+    MemberOrigin mOrigin;
 };
 
 class Dimension
 {
 public:
     Dimension() = default;
-    Dimension(std::shared_ptr<const CubeSchema> schema, const DimensionInfo *info);
+    Dimension(std::shared_ptr<const CubeSchema> schema, const DimensionInfo *info,
+              MemberOrigin origin = {});
     QString name() const;
     QString uniqueName() const;
     Collection<Hierarchy> hierarchies() const;
@@ -95,6 +111,7 @@ public:
 private:
     std::shared_ptr<const CubeSchema> mSchema;
     const DimensionInfo *mInfo = nullptr;
+    MemberOrigin mOrigin;
 };
 
 class CubeDef
@@ -106,6 +123,8 @@ public:
     QString description() const { return mInfo.description; }
     // Reads the cube's schema from the source on first use; may throw.
     Collection<Dimension> dimensions() const;
+    // The members of one of the cube's levels, or a member's children; may throw.
+    QList<MemberInfo> members(const MemberQuery &query) const;
 
 private:
     std::shared_ptr<DataSource> mSource;

@@ -20,4 +20,12 @@ QueryResult DataSource::execute(const QString &)
         FailureSource::Catalog);
 }
 
+QList<MemberInfo> DataSource::members(int, const MemberQuery &)
+{
+    throw Failure(CatalogFailure::ListsNoMembers,
+                  QStringLiteral("This catalog lists no members: connect to an OLAP server to "
+                                 "choose members"),
+                  FailureSource::Catalog);
+}
+
 } // namespace mdx

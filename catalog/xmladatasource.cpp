@@ -250,14 +250,7 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
 {
     if (const auto cached = mSchemas.value(cubeIndex))
         return cached;
-    const QList<CubeInfo> list = cubes();
-    if (cubeIndex < 0 || cubeIndex >= list.size())
-        fail(CatalogFailure::ItemOutOfRange,
-             QStringLiteral("There is no cube at position %1; the catalog has %2.")
-                 .arg(cubeIndex)
-                 .arg(list.size()));
-    const QString cube = list.at(cubeIndex).name;
-
+    const QString cube = cubeName(cubeIndex);
     const XmlaParameters restrictions { { CatalogName, mCatalog }, { CubeName, cube } };
     XmlaParameters properties = catalogProperty();
     properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
@@ -282,6 +275,47 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
         buildSchema(answers.at(0), answers.at(1), answers.at(2), answers.at(3)));
     mSchemas.insert(cubeIndex, schema);
     return schema;
+}
+
+QString XmlaDataSource::cubeName(int cubeIndex)
+{
+    const QList<CubeInfo> list = cubes();
+    if (cubeIndex < 0 || cubeIndex >= list.size())
+        fail(CatalogFailure::ItemOutOfRange,
+             QStringLiteral("There is no cube at position %1; the catalog has %2.")
+                 .arg(cubeIndex)
+                 .arg(list.size()));
+    return list.at(cubeIndex).name;
+}
+
+QList<MemberInfo> XmlaDataSource::members(int cubeIndex, const MemberQuery &query)
+{
+    XmlaParameters restrictions { { CatalogName, mCatalog }, { CubeName, cubeName(cubeIndex) } };
+    const bool children = !query.parentUniqueName.isEmpty();
+    if (children) {
+        restrictions.append({ QStringLiteral("MEMBER_UNIQUE_NAME"), query.parentUniqueName });
+        // MDTREEOP_CHILDREN: the member's children, not the member itself.
+        restrictions.append({ QStringLiteral("TREE_OP"), QStringLiteral("1") });
+    } else {
+        restrictions.append({ LevelUnique, query.levelUniqueName });
+    }
+    XmlaParameters properties = catalogProperty();
+    properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
+    const XmlaRowset answer = mClient.discover(
+        XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"), restrictions, properties },
+        QStringLiteral("Reading the members of %1…")
+            .arg(children ? query.parentUniqueName : query.levelUniqueName));
+    const Rows rows(answer, QStringLiteral("MDSCHEMA_MEMBERS"));
+    QList<std::pair<int, MemberInfo>> members;
+    members.reserve(answer.rows.size());
+    for (const XmlaRow &row : rows.visibleRows()) {
+        const int childCount = rows.number(row, QStringLiteral("CHILDREN_CARDINALITY"), false);
+        members.append({ rows.number(row, QStringLiteral("MEMBER_ORDINAL"), false),
+                         MemberInfo { rows.text(row, QStringLiteral("MEMBER_NAME")),
+                                      rows.text(row, QStringLiteral("MEMBER_UNIQUE_NAME")),
+                                      childCount == INT_MAX ? 0 : childCount } });
+    }
+    return sortedByOrdinal(std::move(members));
 }
 
 CubeSchema XmlaDataSource::buildSchema(const XmlaRowset &dimensions, const XmlaRowset &hierarchies,

@@ -28,6 +28,8 @@ public:
     QString catalogName() const override { return mCatalog; }
     QList<CubeInfo> cubes() override;
     std::shared_ptr<const CubeSchema> cubeSchema(int cubeIndex) override;
+    // A level's members by MDSCHEMA_MEMBERS, or a member's children (TREE_OP children).
+    QList<MemberInfo> members(int cubeIndex, const MemberQuery &query) override;
     int requestCount() const override { return mClient.requestCount(); }
     void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator) override
     {
@@ -47,6 +49,7 @@ private:
     explicit XmlaDataSource(XmlaSettings settings);
 
     XmlaParameters catalogProperty() const;
+    QString cubeName(int cubeIndex);
 
     XmlaClient mClient;
     QString mCatalog;

@@ -38,6 +38,9 @@ constexpr qint32 ObjectNotSet = qint32(0x8004B011);
 // A statement was to run on a source that describes cubes but holds no data (the embedded
 // sample, a schema file).
 constexpr qint32 HoldsNoData = qint32(0x8004B012);
+// Members were asked of a source that lists none beyond the measures (the embedded sample, a
+// schema file).
+constexpr qint32 ListsNoMembers = qint32(0x8004B013);
 // The user ended a wait. Keeps the value it had when only the server client could raise it.
 constexpr qint32 Cancelled = qint32(0x8004B104);
 } // namespace CatalogFailure
