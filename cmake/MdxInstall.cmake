@@ -45,7 +45,7 @@ set(MDX_HEADERS_catalog catalog.h connection.h connectionstring.h datasource.h o
     queryresult.h schemadatasource.h schemareader.h waitindicator.h xmladatasource.h)
 set(MDX_HEADERS_catalog/xmla waitindicator.h xmlaclient.h xmlaexecuteresult.h xmlafault.h
     xmlanamespaces.h xmlaparts.h xmlareader.h xmlarowset.h xmlatextdecoder.h)
-set(MDX_HEADERS_window findfield.h mdxform.h modelmirrors.h previewwindow.h prompter.h
+set(MDX_HEADERS_window findfield.h mdxform.h memberchooser.h modelmirrors.h previewwindow.h prompter.h
     resultgrid.h treedrag.h treemenu.h waitdialog.h)
 foreach(layer common model catalog catalog/xmla window)
     list(TRANSFORM MDX_HEADERS_${layer} PREPEND ${PROJECT_SOURCE_DIR}/${layer}/

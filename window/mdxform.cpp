@@ -1,6 +1,7 @@
 #include "mdxform.h"
 
 #include "findfield.h"
+#include "memberchooser.h"
 #include "modelmirrors.h"
 #include "previewwindow.h"
 #include "prompter.h"
@@ -254,6 +255,25 @@ void MdxForm::treeSpaceKey(Node *node)
 {
     mTreeDrag->end();
     treeMouseDown(node);
+}
+
+void MdxForm::treeMenuChooseMembers(LayoutTree *source, Node *node)
+{
+    mTreeDrag->end();
+    const Node *dimension = node && node->parent() ? node->parent() : node;
+    if (!dimension || !dimension->child())
+        return;
+    const QString key = dimension->key();
+    runHandler([&] {
+        MemberChooser chooser(
+            dimension->text(), dimension->child()->key(), dimension->members(),
+            [this](const MemberQuery &query) { return mCubeDef.members(query); }, this);
+        // The trees may have changed while the chooser was open; the key finds the node again.
+        if (chooser.exec() == QDialog::Accepted) {
+            if (Node *again = source->find(key))
+                showOutcome(mQuery.chooseMembers(*again, chooser.chosen()));
+        }
+    });
 }
 
 void MdxForm::measuresListClick(QListWidgetItem *item)

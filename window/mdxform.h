@@ -110,6 +110,7 @@ private:
     void treeDragDrop(LayoutTree *source, LayoutTree *target);
     void treeMenuMove(LayoutTree *source, Node *node, LayoutTree *target);
     void treeSpaceKey(Node *node);
+    void treeMenuChooseMembers(LayoutTree *source, Node *node);
     void measuresListClick(QListWidgetItem *item);
     void nonEmptyCheckClick(bool checked);
     void mdxTextboxChange();

@@ -262,13 +262,15 @@ void MdxForm::createKeyboardControls()
         return static_cast<TreeMirror *>(nullptr);
     };
     mTreeMenu = std::make_unique<TreeMenu>(std::vector<TreeMenu::Target> {
-        { view(mRowTree), QStringLiteral("Move to &Rows"), Qt::CTRL | Qt::Key_1 },
-        { view(mColumnTree), QStringLiteral("Move to &Columns"), Qt::CTRL | Qt::Key_2 },
-        { view(mSlicerTree), QStringLiteral("Move to &Slicers"), Qt::CTRL | Qt::Key_3 },
-        { view(mSchemaTree), QStringLiteral("Move to Sc&hema"), Qt::CTRL | Qt::Key_0 },
+        { view(mRowTree), QStringLiteral("Move to &Rows"), Qt::CTRL | Qt::Key_1, true },
+        { view(mColumnTree), QStringLiteral("Move to &Columns"), Qt::CTRL | Qt::Key_2, true },
+        { view(mSlicerTree), QStringLiteral("Move to &Slicers"), Qt::CTRL | Qt::Key_3, true },
+        { view(mSchemaTree), QStringLiteral("Move to Sc&hema"), Qt::CTRL | Qt::Key_0, false },
     });
     connect(mTreeMenu.get(), &TreeMenu::moveRequested, this, &MdxForm::treeMenuMove);
     connect(mTreeMenu.get(), &TreeMenu::toggleRequested, this, &MdxForm::treeSpaceKey);
+    connect(mTreeMenu.get(), &TreeMenu::chooseMembersRequested, this,
+            &MdxForm::treeMenuChooseMembers);
 
     mFindField = new FindField(*mSchemaTree, this);
     mFindField->setObjectName(QStringLiteral("FindField"));

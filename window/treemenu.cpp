@@ -40,11 +40,20 @@ TreeMenu::TreeMenu(const std::vector<Target> &targets, QObject *parent)
             LayoutTree *sourceModel = &from.view->model();
             LayoutTree *targetModel = &to.view->model();
             const size_t index = mSources.size();
-            connect(action, &QAction::triggered, this, [=, this] {
-                Node *node = mMenuKey.isEmpty() ? currentNode(mSources[index])
-                                                : sourceModel->find(mMenuKey);
-                emit moveRequested(sourceModel, node, targetModel);
-            });
+            connect(action, &QAction::triggered, this,
+                    [=, this] { emit moveRequested(sourceModel, menuNode(index), targetModel); });
+        }
+        if (from.choosesMembers) {
+            source.menu->addSeparator();
+            auto *action = new QAction(QStringLiteral("Choose &Members..."), &widget);
+            action->setShortcut(Qt::CTRL | Qt::Key_M);
+            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            widget.addAction(action);
+            source.menu->addAction(action);
+            LayoutTree *sourceModel = &from.view->model();
+            const size_t index = mSources.size();
+            connect(action, &QAction::triggered, this,
+                    [=, this] { emit chooseMembersRequested(sourceModel, menuNode(index)); });
         }
         // The entry chosen acts after the menu has hidden; the node it was opened for is
         // forgotten after that.
@@ -124,6 +133,13 @@ void TreeMenu::openMenu(const Source &source, QTreeWidgetItem *item, const QPoin
         return;
     mMenuKey = node->key();
     source.menu->popup(globalPos);
+}
+
+// The node the open menu is for, or else the tree's current node.
+Node *TreeMenu::menuNode(size_t sourceIndex) const
+{
+    const Source &source = mSources[sourceIndex];
+    return mMenuKey.isEmpty() ? currentNode(source) : source.view->model().find(mMenuKey);
 }
 
 Node *TreeMenu::currentNode(const Source &source) const
