@@ -134,6 +134,9 @@ QString bodyWords(const QByteArray &head)
 
 // Enough of a body to say what an error page or JSON error says.
 constexpr qsizetype KeptHead = 16 * 1024;
+// Bytes read in one turn of the event loop: an answer that is all in at once is parsed in
+// slices, so that the window repaints and Cancel works meanwhile.
+constexpr qint64 ReadSlice = 256 * 1024;
 
 } // namespace
 
@@ -184,12 +187,24 @@ struct XmlaClient::Exchange
     void readyRead()
     {
         inSlot([&] {
-            const QByteArray chunk = reply->readAll();
-            if (reader.bytesRead() + chunk.size() > limit)
-                stop(Abort::TooLarge);
-            else
-                take(chunk);
+            // What is left waits for the next turn, so that the window repaints in between.
+            if (readSlice())
+                QTimer::singleShot(0, reply, [this] { readyRead(); });
         });
+    }
+
+    // Reads what has arrived, up to a slice; true when more is waiting.
+    bool readSlice()
+    {
+        if (abort != Abort::None || !reply)
+            return false;
+        const QByteArray chunk = reply->read(ReadSlice);
+        if (reader.bytesRead() + chunk.size() > limit) {
+            stop(Abort::TooLarge);
+            return false;
+        }
+        take(chunk);
+        return abort == Abort::None && reply && reply->bytesAvailable() > 0;
     }
 
     void finished()
@@ -290,6 +305,13 @@ public:
 private:
     void answered(Exchange &exchange)
     {
+        // An answer that came in faster than it is read is read on, a slice per turn.
+        if (exchange.abort == Exchange::Abort::None && exchange.reply
+            && exchange.reply->bytesAvailable() > ReadSlice) {
+            exchange.inSlot([&] { exchange.readSlice(); });
+            QTimer::singleShot(0, exchange.reply, [this, &exchange] { answered(exchange); });
+            return;
+        }
         exchange.finished();
         if (exchange.failed())
             stopAll(Exchange::Abort::Sibling);

@@ -25,7 +25,11 @@ QString describe(const StatementReading &reading)
                 sets << "level " + set.levelKey;
                 break;
             case DimensionSetForm::Kind::Descendants:
-                sets << "desc " + set.dimensionKey + ' ' + set.levelKey;
+                sets << "desc " + (set.members.isEmpty() ? set.dimensionKey : set.members.join(','))
+                        + ' ' + set.levelKey;
+                break;
+            case DimensionSetForm::Kind::Members:
+                sets << "members " + set.members.join(',');
                 break;
             }
         }
