@@ -22,34 +22,13 @@ private slots:
         };
         const char *units = "Units*|Revenue";
         const QString unitsSet = "{[Measures].[Units]}";
-        row("measures only", {}, "Units*|Revenue*", "Orders", "",
-            "{[Measures].[Units],[Measures].[Revenue]}");
-        row("no level checked", { "R=A,B" }, units, "O", "{[R].[(All)].members}", unitsSet);
-        row("one level checked", { "R=A,B*,C" }, units, "O", "{[R].[B].members}", unitsSet);
-        row("first two", { "R=A*,B*,C" }, units, "O", "{descendants([R].currentmember,[R].[B])}",
-            unitsSet);
+        // The query's tests hold the common forms; these are the ones its actions cannot reach.
         row("first and last", { "R=A*,B,C*" }, units, "O",
             "{descendants([R].currentmember,[R].[C])}", unitsSet);
-        row("dimension mark ignored", { "R*=A,B" }, units, "O", "{[R].[(All)].members}", unitsSet);
-        row("levels end at the next dimension", { "R=A,B*;S=X*" }, units, "O",
-            "crossjoin({[R].[B].members},{[S].[X].members})", unitsSet);
-        row("three on rows", { "A=L;B=L;C=L" }, units, "O",
-            "crossjoin(crossjoin({[A].[(All)].members},{[B].[(All)].members}),{[C].[(All)]."
-            "members})",
-            unitsSet);
         row("four on rows and columns", { "A=L;B=L;C=L;D=L", "C=L" }, units, "O",
             "crossjoin(,{[C].[(All)].members})", unitsSet);
         row("columns only", { "", "C=L" }, units, "O", "{[C].[(All)].members}", unitsSet);
-        row("slicers only", { "", "", "S=L" }, units, "O", "{[S].[(All)].members}", unitsSet);
-        row("rows and slicers", { "R=L", "", "S=L" }, units, "O",
-            "crossjoin({[R].[(All)].members},{[S].[(All)].members})", unitsSet);
-        row("every axis", { "Region=Country,City*", "Period=Year,Month", "Item=Category*" },
-            "Units*|Revenue*", "Orders",
-            "crossjoin(crossjoin({[Region].[City].members},{[Period].[(All)].members}),{[Item]."
-            "[Category].members})",
-            "{[Measures].[Units],[Measures].[Revenue]}");
         row("no measure ticked", {}, "A|B", "O", "", "{}");
-        row("measures with gaps", {}, "A|B*|C|D*", "O", "", "{[Measures].[B],[Measures].[D]}");
         row("measure names", {}, "Sales ]Net*|Sales [Net]*|Ä ß, 'x'*", "O", "",
             "{[Measures].[Sales ]]Net],[Measures].[Sales [Net]]],[Measures].[Ä ß, 'x']}");
         for (const char *plain : { "_Sales_2024", "" })

@@ -17,17 +17,10 @@ QString describe(const StatementReading &reading)
     for (const auto &axis : reading.layout.axes) {
         QStringList sets;
         for (const DimensionSetForm &set : axis) {
-            switch (set.kind) {
-            case DimensionSetForm::Kind::AllMembers:
-                sets << "all " + set.dimensionKey;
-                break;
-            case DimensionSetForm::Kind::Level:
-                sets << "level " + set.levelKey;
-                break;
-            case DimensionSetForm::Kind::Descendants:
-                sets << "desc " + set.dimensionKey + ' ' + set.levelKey;
-                break;
-            }
+            using enum DimensionSetForm::Kind;
+            sets << (set.kind == AllMembers  ? "all " + set.dimensionKey
+                         : set.kind == Level ? "level " + set.levelKey
+                                             : "desc " + set.dimensionKey + ' ' + set.levelKey);
         }
         axes << sets.join(" x ");
     }
@@ -49,15 +42,8 @@ private slots:
         const auto row = [](const char *name, const QString &text, const QString &expected) {
             QTest::newRow(name) << text << expected;
         };
-        const QString store = "{descendants([Store].currentmember,[Store].[City])}";
-        row("measures only", "select {[Measures].[Units],[Measures].[Cost]} on columns from Sales",
-            "Sales |  | Units,Cost");
-        row("no measure", "select {} on columns from Sales", "Sales |  | ");
-        row("each form",
-            "select crossjoin(crossjoin({[Store].[(All)].members},{[Time].[Year].members})," + store
-                + ") on rows, {[Measures].[Units]} on columns from Sales",
-            "Sales | all [Store] x level [Time].[Year] x desc [Store] [Store].[City] | Units");
-        // Rows takes what it can, then Columns, then Slicers.
+        // The query's tests read the plain forms back. Rows takes what it can, then Columns,
+        // then Slicers.
         row("two axes",
             "select crossjoin({[A].[(All)].members},crossjoin({[B].[(All)].members},"
             "{[C].[(All)].members})) on rows, {} on columns from X",
