@@ -370,25 +370,19 @@ private slots:
         QTest::addColumn<QString>("schema");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("measures");
-        QTest::newRow("sales") << sales
-                               << "Store^(All,Country,City) Time(Year,Month) Product(Family) "
-                                  "Gender(Gender)"
-                               << "[Store] [Time] [Product] [Gender]"
-                               << "Units+ Cost+ Profit+";
-        QTest::newRow("case of Measures") << "measures=Kind; Measures=Units,Units"
-                                          << "measures^(Kind)"
-                                          << "[measures]"
-                                          << "Units+ Units+";
+        const auto row = [](const char *name, const QString &layout, const char *schema,
+                            const char *keys, const char *measures) {
+            QTest::newRow(name) << layout << schema << keys << measures;
+        };
+        row("sales", sales,
+            "Store^(All,Country,City) Time(Year,Month) Product(Family) Gender(Gender)",
+            "[Store] [Time] [Product] [Gender]", "Units+ Cost+ Profit+");
+        row("case of Measures", "measures=Kind; Measures=Units,Units", "measures^(Kind)",
+            "[measures]", "Units+ Units+");
         // A hierarchy qualified by its dimension names the dimension's node; others do not.
-        QTest::newRow("hierarchy names")
-            << "Date@[Date].[Fiscal]=Year; Week@[Week.Weekly]=Day; Flat"
-            << "Date^(Year) Week(Day) Flat"
-            << "[Date].[Fiscal] [Week] [Flat]"
-            << "";
-        QTest::newRow("measures only") << "Measures=Visits,Orders"
-                                       << ""
-                                       << ""
-                                       << "Visits+ Orders+";
+        row("hierarchy names", "Date@[Date].[Fiscal]=Year; Week@[Week.Weekly]=Day; Flat",
+            "Date^(Year) Week(Day) Flat", "[Date].[Fiscal] [Week] [Flat]", "");
+        row("measures only", "Measures=Visits,Orders", "", "", "Visits+ Orders+");
     }
 
     void load()
