@@ -109,7 +109,8 @@ Query::Tree treeNamed(const QString &name)
 
 // Runs one action of the form "press Rows [Store].[City]", "drop Schema [Store] Rows" (the node
 // is selected first, as a press does), "move Rows [Store] Schema", "tick 2", "undo", "redo",
-// "open STATEMENT" (its layout taken), "edit TEXT".
+// "open STATEMENT" (its layout taken), "cube NAME", "load CUBE" (in cube()'s notation, the
+// dimensions apart by ";" alone), "edit TEXT".
 Outcome act(Query &query, const QString &action)
 {
     const QStringList words = action.split(u' ');
@@ -133,6 +134,15 @@ Outcome act(Query &query, const QString &action)
         return query.redo();
     if (words[0] == u"open")
         return query.openLayout(readStatement(action.section(u' ', 1)).layout);
+    if (words[0] == u"cube") {
+        query.setCube(action.section(u' ', 1));
+        return {};
+    }
+    if (words[0] == u"load") {
+        query.clearForCube();
+        query.fillSchema(cube(action.section(u' ', 1)));
+        return {};
+    }
     query.editStatement(action.section(u' ', 1));
     return {};
 }
@@ -244,6 +254,11 @@ private slots:
             "Product(Family) Gender(Gender)|Store*(All^,Country*,City)||Time*(Year^,Month)",
             statement("crossjoin({[Store].[Country].members},{[Time].[(All)].members})"),
             "cw; cw; cw; cw; cw; cw", 6);
+        // The set of a dimension runs to its last checked level, whichever are checked before.
+        row("descendants to the last checked level",
+            "drop Schema [Store] Columns; press Columns [Store].[Country]",
+            "Time(Year,Month) Product(Family) Gender(Gender)||Store*(All*,Country^,City*)|",
+            statement(store), "cw; cw", 2);
         // Between axis trees every level is ticked again; back to the schema at its end.
         row("axis to axis and back",
             "drop Schema [Time] Columns; press Columns [Time].[Year]; "
@@ -281,6 +296,28 @@ private slots:
             statement("", "[Measures].[Cost]"),
             "cw; cw; -; w information Invalid Selection: Must have at least one measure checked; -",
             2);
+        // Cube and measure names bracketed where they need it, "]" doubled; a cube without
+        // measures writes an empty set.
+        const auto names = [&](const char *name, const QString &cube, const QString &quoted) {
+            row(name, "cube " + cube + "; tick 0; tick 0", loaded,
+                "select {[Measures].[Units],[Measures].[Cost],[Measures].[Profit]} on columns "
+                "from "
+                    + quoted,
+                "-; cw; cw", 2);
+        };
+        names("plain cube", "_Sales_2024", "_Sales_2024");
+        names("no cube", "", "");
+        names("spaces", "Warehouse and Sales", "[Warehouse and Sales]");
+        names("leading digit", "2024Sales", "[2024Sales]");
+        names("bracket", "Odd]Cube", "[Odd]]Cube]");
+        names("trailing space", "Sales ", "[Sales ]");
+        row("measure names", "load Measures=Sales ]Net,Sales [Net],Ä ß 'x'; tick 1; tick 1", "|||",
+            "select {[Measures].[Sales ]]Net],[Measures].[Sales [Net]]],[Measures].[Ä ß 'x']} "
+            "on columns from Sales",
+            "-; cw; cw", 2);
+        row("no measure", "load Store=All;Gender=Gender; drop Schema [Store] Rows",
+            "Gender(Gender)|Store*(All*)||",
+            "select {[Store].[All].members} on rows, {} on columns from Sales", "-; cw", 1);
         row("tick again", "tick 0; tick 0", loaded, statement(""), "cw; cw", 2);
         // Undo brings back the trees, the selection and the text of then, hand edits included;
         // a new step forgets what could be redone.
