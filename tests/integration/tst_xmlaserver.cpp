@@ -6,8 +6,8 @@
 #include "catalog/schemadatasource.h"
 #include "catalog/xmladatasource.h"
 
-#include "treebuilder.h"
 #include "catalogtesting.h"
+#include "treebuilder.h"
 
 #include <QFile>
 #include <QTest>

@@ -17,26 +17,19 @@ QString describe(const StatementReading &reading)
     for (const auto &axis : reading.layout.axes) {
         QStringList sets;
         for (const DimensionSetForm &set : axis) {
-            switch (set.kind) {
-            case DimensionSetForm::Kind::AllMembers:
-                sets << "all " + set.dimensionKey;
-                break;
-            case DimensionSetForm::Kind::Level:
-                sets << "level " + set.levelKey;
-                break;
-            case DimensionSetForm::Kind::Descendants:
-                sets << "desc " + (set.members.isEmpty() ? set.dimensionKey : set.members.join(','))
-                        + ' ' + set.levelKey;
-                break;
-            case DimensionSetForm::Kind::Members:
-                sets << "members " + set.members.join(',');
-                break;
-            }
+            using enum DimensionSetForm::Kind;
+            const QString members = '{' + set.members.join(',') + '}';
+            sets << (set.kind == AllMembers  ? "all " + set.dimensionKey
+                         : set.kind == Level ? "level " + set.levelKey
+                         : set.kind == Members
+                         ? "members " + members
+                         : "desc " + (set.members.isEmpty() ? set.dimensionKey : members) + ' '
+                             + set.levelKey);
         }
         axes << sets.join(" x ");
     }
-    return reading.layout.cube + " | " + axes.join(" / ") + " | "
-        + reading.layout.measures.join(',');
+    return (reading.layout.nonEmpty ? "non empty " : "") + reading.layout.cube + " | "
+        + axes.join(" / ") + " | " + reading.layout.measures.join(',');
 }
 
 } // namespace
@@ -53,15 +46,8 @@ private slots:
         const auto row = [](const char *name, const QString &text, const QString &expected) {
             QTest::newRow(name) << text << expected;
         };
-        const QString store = "{descendants([Store].currentmember,[Store].[City])}";
-        row("measures only", "select {[Measures].[Units],[Measures].[Cost]} on columns from Sales",
-            "Sales |  | Units,Cost");
-        row("no measure", "select {} on columns from Sales", "Sales |  | ");
-        row("each form",
-            "select crossjoin(crossjoin({[Store].[(All)].members},{[Time].[Year].members})," + store
-                + ") on rows, {[Measures].[Units]} on columns from Sales",
-            "Sales | all [Store] x level [Time].[Year] x desc [Store] [Store].[City] | Units");
-        // Rows takes what it can, then Columns, then Slicers.
+        // The query's tests read the plain forms back. Rows takes what it can, then Columns,
+        // then Slicers.
         row("two axes",
             "select crossjoin({[A].[(All)].members},crossjoin({[B].[(All)].members},"
             "{[C].[(All)].members})) on rows, {} on columns from X",
@@ -84,6 +70,15 @@ private slots:
             "SELECT\n  CrossJoin( { [Time] . [Year] . Members } ,\t{[Store].[(All)].MEMBERS} )\n"
             "  ON ROWS ,\n  { [Measures].[Units] } ON COLUMNS\nFROM Sales\n",
             "Sales | level [Time].[Year] x all [Store] | Units");
+        // Chosen members as the server names them (keys with "&" too), and no empty rows.
+        row("members",
+            "select non empty crossjoin({[A].[x] , [A].&[2004]&[1],[A].[a]]b]},"
+            "{ descendants( { [B] . [y] } , [B].[L] ) }) on rows, {} on columns from X",
+            "non empty X | members {[A].[x],[A].&[2004]&[1],[A].[a]]b]} x desc {[B].[y]} [B].[L] "
+            "| ");
+        row("non empty after columns",
+            "SELECT {} ON COLUMNS, NON\tEMPTY {[A].[B].members} ON ROWS FROM X",
+            "non empty X | level [A].[B] | ");
         row("columns first",
             "select {[Measures].[Units]} on columns, {[A].[B].members} on rows "
             "from Sales",
@@ -118,9 +113,13 @@ private slots:
         row("too deep", "select " + QString("crossjoin(").repeated(100000),
             "at 48: expected at most three crossjoined sets of at most three dimensions each "
             "on rows");
+        row("non empty on columns", "select non empty {} on columns from X",
+            "at 8: expected \"non empty\" on rows only");
+        row("non alone", "select non {} on columns from X",
+            "at 12: expected \"empty\" after select non");
+        row("a member cut short", "select {[A].[x],} on rows, {} on columns from X",
+            "at 17: expected a member after {[A].[x],");
         // Another tool's statement.
-        row("non empty", "select non empty {[A].[B].members} on rows, {} on columns from X",
-            "at 8: expected \"{\" after select");
         row("dimension properties",
             "select {[A].[B].members} dimension properties member_caption on rows, {} on "
             "columns from X",

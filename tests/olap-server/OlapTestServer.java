@@ -17,32 +17,21 @@
 
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Path;
-import java.nio.file.Paths;
+import java.nio.file.*;
 import java.sql.Connection;
 import java.sql.DriverManager;
 import java.sql.Statement;
-import java.util.Base64;
-import java.util.EnumSet;
-import java.util.HashMap;
-import java.util.Map;
+import java.util.*;
+import java.util.concurrent.CompletableFuture;
+import java.util.concurrent.TimeUnit;
 
-import javax.servlet.DispatcherType;
-import javax.servlet.Filter;
-import javax.servlet.FilterChain;
-import javax.servlet.FilterConfig;
-import javax.servlet.ServletException;
-import javax.servlet.ServletRequest;
-import javax.servlet.ServletResponse;
+import javax.servlet.*;
 import javax.servlet.http.HttpServletRequest;
 import javax.servlet.http.HttpServletResponse;
 
 import org.eclipse.jetty.server.Server;
 import org.eclipse.jetty.server.ServerConnector;
-import org.eclipse.jetty.servlet.FilterHolder;
-import org.eclipse.jetty.servlet.ServletContextHandler;
-import org.eclipse.jetty.servlet.ServletHolder;
+import org.eclipse.jetty.servlet.*;
 
 public final class OlapTestServer {
     private static final String DATABASE = "olaptest";
@@ -62,7 +51,7 @@ public final class OlapTestServer {
         loadScript(keepAlive, sql);
 
         Path dataSources = workdir.resolve("datasources.xml");
-        Files.write(dataSources, dataSourcesXml(schema).getBytes(StandardCharsets.UTF_8));
+        Files.writeString(dataSources, dataSourcesXml(schema));
         // Mondrian reads the configuration only from a URL; a plain path is silently ignored.
         String dataSourcesUrl = dataSources.toUri().toString();
 
@@ -88,14 +77,13 @@ public final class OlapTestServer {
         exitAfter(Long.parseLong(opt.getOrDefault("lifetime", "0")));
 
         // Written after the bind, atomically, so a reader never sees a partial number.
-        Path portFile = workdir.resolve("port");
         Path tmp = workdir.resolve("port.tmp");
-        Files.write(tmp, Integer.toString(connector.getLocalPort()).getBytes(StandardCharsets.US_ASCII));
-        Files.move(tmp, portFile, java.nio.file.StandardCopyOption.ATOMIC_MOVE);
+        Files.writeString(tmp, Integer.toString(connector.getLocalPort()));
+        Files.move(tmp, workdir.resolve("port"), StandardCopyOption.ATOMIC_MOVE);
         System.err.println("OlapTestServer listening on 127.0.0.1:" + connector.getLocalPort());
 
         server.join();
-        keepAlive.close();
+        keepAlive.close(); // also keeps the connection, and so the database, reachable till here
     }
 
     private static void exitWithOwner(String owner) {
@@ -107,18 +95,9 @@ public final class OlapTestServer {
     }
 
     private static void exitAfter(long seconds) {
-        if (seconds <= 0)
-            return;
-        Thread timer = new Thread(() -> {
-            try {
-                Thread.sleep(seconds * 1000);
-            } catch (InterruptedException e) {
-                return;
-            }
-            quit("its lifetime of " + seconds + " s is over");
-        });
-        timer.setDaemon(true);
-        timer.start();
+        if (seconds > 0)
+            CompletableFuture.runAsync(() -> quit("its lifetime of " + seconds + " s is over"),
+                    CompletableFuture.delayedExecutor(seconds, TimeUnit.SECONDS));
     }
 
     // System.exit runs the shutdown hook that stops Jetty.
@@ -180,28 +159,21 @@ public final class OlapTestServer {
         return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
     }
 
+    // The usage is in this file's head; a wrong call fails with what was wrong.
     private static Map<String, String> parse(String[] args) {
         Map<String, String> opt = new HashMap<>();
         for (int i = 0; i < args.length; i += 2) {
             if (!args[i].startsWith("--") || i + 1 >= args.length)
-                usage("bad argument: " + args[i]);
+                throw new IllegalArgumentException("bad argument: " + args[i]);
             opt.put(args[i].substring(2), args[i + 1]);
         }
         return opt;
     }
 
     private static String require(Map<String, String> opt, String name) {
-        String value = opt.get(name);
-        if (value == null)
-            usage("missing --" + name);
-        return value;
-    }
-
-    private static void usage(String problem) {
-        System.err.println("OlapTestServer: " + problem);
-        System.err.println("usage: OlapTestServer --port N --schema FILE --sql FILE --workdir DIR"
-                + " [--user NAME --password TEXT] [--owner PID] [--lifetime SECONDS]");
-        System.exit(2);
+        if (!opt.containsKey(name))
+            throw new IllegalArgumentException("missing --" + name);
+        return opt.get(name);
     }
 
     // Just enough of HTTP Basic authentication to let the client prove it sends credentials
@@ -215,10 +187,6 @@ public final class OlapTestServer {
         }
 
         @Override
-        public void init(FilterConfig config) {
-        }
-
-        @Override
         public void doFilter(ServletRequest request, ServletResponse response, FilterChain chain)
                 throws IOException, ServletException {
             String given = ((HttpServletRequest) request).getHeader("Authorization");
@@ -229,10 +197,6 @@ public final class OlapTestServer {
             HttpServletResponse http = (HttpServletResponse) response;
             http.setHeader("WWW-Authenticate", "Basic realm=\"OlapTest\"");
             http.sendError(HttpServletResponse.SC_UNAUTHORIZED);
-        }
-
-        @Override
-        public void destroy() {
         }
     }
 }

@@ -44,13 +44,3 @@ inline QString compose(const QStringList &axes, const QString &measures, const Q
     mdx::MeasureList list;
     return mdx::composeMdx(trees[0], trees[1], trees[2], fill(list, measures), cube);
 }
-
-// "Dimension[x]" and "  Level[ ]" lines in sequence order, as the window tests read their
-// tree widgets.
-inline QStringList outline(const mdx::LayoutTree &tree)
-{
-    QStringList lines;
-    for (const mdx::Node *node : tree)
-        lines << (node->parent() ? "  " : "") + node->text() + (node->checked() ? "[x]" : "[ ]");
-    return lines;
-}
