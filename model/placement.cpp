@@ -50,6 +50,7 @@ Node *moveDimension(Node &dimension, LayoutTree &target)
         target.add(copy->key(), LayoutTree::Child, level.key(), level.text())->setChecked(true);
     });
     copy->setExpanded(true);
+    copy->setMembers(dimension.members());
     source.remove(dimension.key());
     return copy;
 }

@@ -17,7 +17,8 @@ enum class Placement {
 constexpr int maxDimensionsPerAxis = 3;
 
 // Copies a dimension node and its level nodes to the end of the target (all copies checked,
-// the new dimension node expanded), then removes it from its own tree. Returns the copy.
+// the new dimension node expanded, its chosen members kept), then removes it from its own
+// tree. Returns the copy.
 // Throws Failure, leaving both trees unchanged, if a key is already in the target.
 Node *moveDimension(Node &dimension, LayoutTree &target);
 

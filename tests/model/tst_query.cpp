@@ -68,13 +68,14 @@ Fake cube(const QString &layout)
 const QString sales = QStringLiteral("Store=All,Country,City; Measures=Units,Cost,Profit; "
                                      "Time=Year,Month; Product=Family; Gender=Gender");
 
-// A tree in one line: "Store*(All*,Country,City^)" with "*" for a checked node and "^" for the
-// selected one; dimensions apart by blanks.
+// A tree in one line: "Store*{[Store].[USA]}(All*,Country,City^)" with "*" for a checked node,
+// "^" for the selected one and the chosen members in braces; dimensions apart by blanks.
 QString line(const LayoutTree &tree)
 {
     QString text;
     for (const Node *node : tree) {
-        const QString marks = (node->checked() ? "*" : "") + QString(node->selected() ? "^" : "");
+        const QString marks = (node->checked() ? "*" : "") + QString(node->selected() ? "^" : "")
+            + (node->members().isEmpty() ? "" : '{' + node->members().join(',') + '}');
         if (!node->parent())
             text += (text.isEmpty() ? "" : " ") + node->text() + marks;
         else
@@ -110,7 +111,8 @@ Query::Tree treeNamed(const QString &name)
 // Runs one action of the form "press Rows [Store].[City]", "drop Schema [Store] Rows" (the node
 // is selected first, as a press does), "move Rows [Store] Schema", "tick 2", "undo", "redo",
 // "open STATEMENT" (its layout taken), "cube NAME", "load CUBE" (in cube()'s notation, the
-// dimensions apart by ";" alone), "edit TEXT".
+// dimensions apart by ";" alone), "members Rows [Store] M1,M2" ("-" for none), "nonempty on",
+// "edit TEXT".
 Outcome act(Query &query, const QString &action)
 {
     const QStringList words = action.split(u' ');
@@ -138,6 +140,11 @@ Outcome act(Query &query, const QString &action)
         query.setCube(action.section(u' ', 1));
         return {};
     }
+    if (words[0] == u"members")
+        return query.chooseMembers(*node(1, 2),
+                                   words[3] == u"-" ? QStringList() : words[3].split(u','));
+    if (words[0] == u"nonempty")
+        return query.setNonEmpty(words[1] == u"on");
     if (words[0] == u"load") {
         query.clearForCube();
         query.fillSchema(cube(action.section(u' ', 1)));
@@ -164,8 +171,8 @@ class TestQuery : public QObject
 
     Query query;
 
-    // Random moves, presses and ticks on the cube; after each, the statement read back and
-    // taken on a second query writes the same statement.
+    // Random moves, presses, chosen members, the switch and ticks on the cube; after each, the
+    // statement read back and taken on a second query writes the same statement.
     template<typename Cube> void roundTrips(const Cube &cube, int steps)
     {
         query.clearForCube();
@@ -181,12 +188,23 @@ class TestQuery : public QObject
             if (source.count() == 0)
                 continue;
             Node *node = source.item(random.bounded(source.count()) + 1);
-            switch (random.bounded(3)) {
+            switch (random.bounded(5)) {
             case 0:
                 query.moveTo(source, node, query.tree(trees[random.bounded(4)]));
                 break;
             case 1:
                 query.pressNode(*node);
+                break;
+            case 2: {
+                Node *dimension = node->parent() ? node->parent() : node;
+                QStringList members;
+                for (int m = random.bounded(3); m > 0; --m)
+                    members << dimension->key() + QStringLiteral(".[m%1]]x]").arg(m);
+                query.chooseMembers(*dimension, members);
+                break;
+            }
+            case 3:
+                query.setNonEmpty(!query.nonEmpty());
                 break;
             default:
                 query.toggleMeasure(random.bounded(query.measures().count()));
@@ -209,6 +227,8 @@ private slots:
     void init()
     {
         query.setCube(QStringLiteral("Sales"));
+        // Loading keeps the switch; each row starts without it.
+        query.setNonEmpty(false);
         loadCube(sales);
     }
 
@@ -332,6 +352,42 @@ private slots:
             "Store(All,Country,City) Time^(Year,Month) Product(Family) Gender(Gender)|||",
             statement("", "[Measures].[Cost],[Measures].[Profit]"), "cw; cw; cw; -", 1);
 
+        // Chosen members narrow a dimension's set, with its levels or alone; they go along
+        // between axes, not back to the schema, and choosing is a step of its own.
+        const QString usa = "[Store].[USA],[Store].[Odd]]Name]";
+        row("members with levels",
+            "drop Schema [Store] Rows; members Rows [Store] " + usa + "; press Rows [Store].[City]",
+            "Time(Year,Month) Product(Family) Gender(Gender)|Store*{" + usa
+                + "}(All*,Country*,City^)||",
+            statement("{descendants({" + usa + "},[Store].[Country])}"), "cw; cw; cw", 3);
+        row("members alone",
+            "drop Schema [Store] Rows; members Rows [Store] [Store].[USA]; press Rows "
+            "[Store].[All]; press Rows [Store].[Country]; press Rows [Store].[City]",
+            "Time(Year,Month) Product(Family) Gender(Gender)|Store*{[Store].[USA]}(All,Country,"
+            "City^)||",
+            statement("{[Store].[USA]}"), "cw; cw; cw; cw; cw", 5);
+        row("members go along, not back to the schema",
+            "drop Schema [Store] Columns; drop Schema [Time] Rows; members Rows [Time] "
+            "[Time].[1997]; drop Rows [Time] Slicers; members Slicers [Time] [Time].[1997]; "
+            "members Schema [Gender] [Gender].[F]; drop Slicers [Time] Schema",
+            "Product(Family) Gender(Gender) Time*(Year*,Month*)||Store*(All*,Country*,City*)|",
+            statement(store), "cw; cw; cw; cw; -; -; cw", 5);
+        row("undo of choosing",
+            "drop Schema [Time] Rows; members Rows [Time] [Time].[1997]; members Rows [Time] -; "
+            "undo",
+            "Store(All,Country,City) Product(Family) Gender(Gender)|Time*{[Time].[1997]}(Year*,"
+            "Month*)||",
+            statement("{descendants({[Time].[1997]},[Time].[Month])}"), "cw; cw; cw; cw", 2);
+        // No empty rows: only where there are rows; kept when another cube loads.
+        row("non empty",
+            "nonempty on; nonempty on; drop Schema [Time] Rows; load " + QString(sales).remove(' ')
+                + "; drop Schema [Gender] Columns",
+            "Store(All,Country,City) Time(Year,Month) Product(Family)||Gender*(Gender*)|",
+            "select non empty " + statement("{[Gender].[Gender].members}").mid(7),
+            "cw; -; cw; -; cw", 1);
+        row("non empty off and undo", "drop Schema [Time] Rows; nonempty on; nonempty off; undo",
+            timeOnRows, "select non empty " + statement(time).mid(7), "cw; cw; cw; cw", 2);
+
         // A statement's layout taken on the cube: trees, marks and ticks as the rule places them,
         // one step that undo takes back; or a refusal that changes nothing.
         const QString from = " on rows, {[Measures].[Cost]} on columns from Sales";
@@ -350,6 +406,13 @@ private slots:
         row("open fills the axes as the rule does", "open " + axes,
             "Time(Year,Month)|Gender*(Gender*)|Store*(All*,Country*,City*) Product*(Family)|", axes,
             "cw", 1);
+        const QString narrowed = "select non empty crossjoin({descendants({[Store].[USA]},"
+                                 "[Store].[Country])},{[Time].[1997],[Time].[1998]})"
+            + from;
+        row("open members and non empty", "open " + narrowed,
+            "Product(Family) Gender(Gender)|Store*{[Store].[USA]}(All,Country*,City) "
+            "Time*{[Time].[1997],[Time].[1998]}(Year,Month)||",
+            narrowed, "cw", 1);
         const auto refused = [&](const char *name, const QString &text, const QString &why) {
             row(name, "drop Schema [Time] Rows; open " + text, timeOnRows, statement(time),
                 "cw; - warning Invalid Statement: " + why, 1);
@@ -368,6 +431,11 @@ private slots:
         refused("twice",
                 "select crossjoin({[Time].[Year].members},{[Time].[(All)].members})" + from,
                 "The statement names the dimension [Time] twice.");
+        refused("a member of no dimension", "select {[Region].[North]}" + from,
+                "The cube has no dimension of the member [Region].[North].");
+        refused("a member of another dimension",
+                "select {descendants({[Time].[1997]},[Store].[City])}" + from,
+                "The member [Time].[1997] is not of the dimension [Store].");
         refused("no such measure", "select {[Measures].[Margin]} on columns from Sales",
                 "The cube has no measure Margin.");
         refused("a measure twice",
