@@ -83,6 +83,25 @@ private slots:
                "Family].members}) on rows, {[Measures].[Unit Sales]} on columns from Sales"
             << "\t\tUnit Sales\nCanada\tDrink\t265\nCanada\tFood\t151\nCanada\tNon-Consumable\t70\n"
                "USA\tDrink\t424\nUSA\tFood\t257\nUSA\tNon-Consumable\t121\n";
+        // Narrowed to chosen members (of two levels too), and without the empty rows: of the
+        // six rows of March 1997, Canada's stores and the drinks, three hold sales.
+        QTest::newRow("chosen members")
+            << "select crossjoin({descendants({[Store].[USA]},[Store].[Store State])},{[Store "
+               "Type].[Small Grocery],[Store Type].[Supermarket]}) on rows, {[Measures].[Unit "
+               "Sales]} on columns from Sales"
+            << "\t\tUnit Sales\nCA\tSmall Grocery\t\nCA\tSupermarket\t229\nOR\tSmall "
+               "Grocery\t314\nOR\tSupermarket\t\nWA\tSmall Grocery\t\nWA\tSupermarket\t259\n";
+        QTest::newRow("members of two levels")
+            << "select {[Store].[Canada],[Store].[USA].[WA]} on rows, {[Measures].[Unit Sales]} "
+               "on columns from Sales"
+            << "\tUnit Sales\nCanada\t486\nWA\t259\n";
+        QTest::newRow("non empty")
+            << "select non empty crossjoin(crossjoin({[Time].[1997].[Q1].[3]},{descendants({["
+               "Store].[Canada]},[Store].[Store Name])}),{descendants({[Product].[Drink]},["
+               "Product].[Product Name])}) on rows, {[Measures].[Unit Sales]} on columns from "
+               "Sales"
+            << "\t\t\tUnit Sales\n3\tStore 4\tCola\t9\n3\tStore 4\tMilk\t2\n3\tStore "
+               "5\tCola\t5\n";
         QTest::newRow("rows and a slicer") << countryRows + " where [Time].[1998]"
                                            << "Slicer: 1998\n\tUnit Sales\tStore Sales\n"
                                               "Canada\t439\t1,021.14\nUSA\t783\t1,851.15\n";
