@@ -99,6 +99,10 @@ private:
 const QString DimensionUnique = QStringLiteral("DIMENSION_UNIQUE_NAME");
 const QString HierarchyUnique = QStringLiteral("HIERARCHY_UNIQUE_NAME");
 const QString LevelUnique = QStringLiteral("LEVEL_UNIQUE_NAME");
+const QString MemberName = QStringLiteral("MEMBER_NAME");
+const QString MemberUnique = QStringLiteral("MEMBER_UNIQUE_NAME");
+const QString MemberOrdinal = QStringLiteral("MEMBER_ORDINAL");
+const QString ChildCount = QStringLiteral("CHILDREN_CARDINALITY");
 
 // Items of a parent (by the parent's unique name) with the ordinal they are sorted by.
 template<typename T> using ByParent = QHash<QString, QList<std::pair<int, T>>>;
@@ -119,8 +123,7 @@ ByParent<MemberInfo> membersByLevel(const Rows &rows)
     ByParent<MemberInfo> members;
     for (const XmlaRow &row : rows.visibleRows())
         members[rows.text(row, LevelUnique)].append(
-            { rows.number(row, QStringLiteral("MEMBER_ORDINAL"), false),
-              MemberInfo { rows.text(row, QStringLiteral("MEMBER_NAME")) } });
+            { rows.number(row, MemberOrdinal, false), MemberInfo { rows.text(row, MemberName) } });
     return members;
 }
 
@@ -182,7 +185,7 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
     std::shared_ptr<XmlaDataSource> source(new XmlaDataSource(std::move(settings)));
     XmlaClient &client = source->mClient;
     const XmlaRowset answer
-        = client.discover(XmlaDiscover { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {} },
+        = client.discover(XmlaDiscover { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, {} },
                           QStringLiteral("Connecting to %1…").arg(client.displayUrl()));
     const Rows rows(answer, QStringLiteral("DBSCHEMA_CATALOGS"));
     QStringList names;
@@ -224,7 +227,7 @@ QList<CubeInfo> XmlaDataSource::cubes()
     properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
     const XmlaRowset answer = mClient.discover(
         XmlaDiscover {
-            QStringLiteral("MDSCHEMA_CUBES"), { { CatalogName, mCatalog } }, properties },
+            QStringLiteral("MDSCHEMA_CUBES"), { { CatalogName, mCatalog } }, properties, {} },
         QStringLiteral("Reading the cubes of %1…").arg(mCatalog));
     const Rows rows(answer, QStringLiteral("MDSCHEMA_CUBES"));
     QList<CubeInfo> cubes;
@@ -260,10 +263,10 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
         { QStringLiteral("DIMENSION_UNIQUE_NAME"), QStringLiteral("[Measures]") });
     const QList<XmlaRowset> answers = mClient.discover(
         {
-            XmlaDiscover { QStringLiteral("MDSCHEMA_DIMENSIONS"), restrictions, properties },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_HIERARCHIES"), restrictions, properties },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"), memberRestrictions, properties },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_DIMENSIONS"), restrictions, properties, {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_HIERARCHIES"), restrictions, properties, {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties, {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"), memberRestrictions, properties, {} },
         },
         QStringLiteral("Reading the cube \"%1\"…").arg(cube));
     if (answers.at(0).rows.isEmpty())
@@ -301,18 +304,20 @@ QList<MemberInfo> XmlaDataSource::members(int cubeIndex, const MemberQuery &quer
     }
     XmlaParameters properties = catalogProperty();
     properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
-    const XmlaRowset answer = mClient.discover(
-        XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"), restrictions, properties },
-        QStringLiteral("Reading the members of %1…")
-            .arg(children ? query.parentUniqueName : query.levelUniqueName));
+    const XmlaRowset answer
+        = mClient.discover(XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"),
+                                          restrictions,
+                                          properties,
+                                          { MemberName, MemberUnique, MemberOrdinal, ChildCount } },
+                           QStringLiteral("Reading the members of %1…")
+                               .arg(children ? query.parentUniqueName : query.levelUniqueName));
     const Rows rows(answer, QStringLiteral("MDSCHEMA_MEMBERS"));
     QList<std::pair<int, MemberInfo>> members;
     members.reserve(answer.rows.size());
     for (const XmlaRow &row : rows.visibleRows()) {
-        const int childCount = rows.number(row, QStringLiteral("CHILDREN_CARDINALITY"), false);
-        members.append({ rows.number(row, QStringLiteral("MEMBER_ORDINAL"), false),
-                         MemberInfo { rows.text(row, QStringLiteral("MEMBER_NAME")),
-                                      rows.text(row, QStringLiteral("MEMBER_UNIQUE_NAME")),
+        const int childCount = rows.number(row, ChildCount, false);
+        members.append({ rows.number(row, MemberOrdinal, false),
+                         MemberInfo { rows.text(row, MemberName), rows.text(row, MemberUnique),
                                       childCount == INT_MAX ? 0 : childCount } });
     }
     return sortedByOrdinal(std::move(members));

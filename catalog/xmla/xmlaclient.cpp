@@ -381,11 +381,15 @@ QByteArray XmlaClient::executeBody(const QString &statement, const XmlaParameter
 QList<XmlaRowset> XmlaClient::discover(const QList<XmlaDiscover> &requests, const QString &waitText)
 {
     Exchanges exchanges;
-    for (const XmlaDiscover &request : requests)
+    for (const XmlaDiscover &request : requests) {
         exchanges.push_back(std::make_unique<Exchange>(
             XmlaResponseReader::Kind::Discover, discoverBody(request),
             QByteArrayLiteral("\"urn:schemas-microsoft-com:xml-analysis:Discover\""),
-            mSettings.responseLimit));
+            request.columns.isEmpty()
+                ? mSettings.responseLimit
+                : std::max(mSettings.responseLimit, XmlaSettings::KeptColumnsResponseLimit)));
+        exchanges.back()->reader.keepColumns(request.columns);
+    }
     run(exchanges, waitText);
     QList<XmlaRowset> answers;
     for (const auto &exchange : exchanges)

@@ -23,6 +23,9 @@ struct XmlaSettings
     // Metadata answers of real cubes are kilobytes to a few megabytes; an answer far beyond
     // that is a wrong address or a runaway server, not a catalog.
     static constexpr qint64 DefaultResponseLimit = 32 * 1024 * 1024;
+    // An answer of which only a few columns are kept (a level's members) costs memory by what
+    // is kept; the limit only stops a server that never ends.
+    static constexpr qint64 KeptColumnsResponseLimit = qint64(1024) * 1024 * 1024;
 
     QUrl url; // http:// or https://; user info in it serves when userId is empty
     QString userId;
@@ -40,6 +43,8 @@ struct XmlaDiscover
     QString requestType;
     XmlaParameters restrictions;
     XmlaParameters properties;
+    // The columns to keep of each row; none named: every column.
+    QStringList columns;
 };
 
 // SOAP 1.1 over HTTP POST. Each call sends its requests at once, waits for all of them in a

@@ -109,7 +109,7 @@ bool XmlaRowsetPart::start(QStringView ns, QStringView name, int level)
         if (ns != XmlaNamespace::Rowset || name != QLatin1String("row"))
             return false; // the inline xsd:schema, and anything we do not know
         mRow.emplace();
-    } else if (level == 2 && mRow) {
+    } else if (level == 2 && mRow && (mKept.isEmpty() || mKept.contains(name))) {
         mColumn = name.toString();
         mText.clear();
         mColumnLevel = level;

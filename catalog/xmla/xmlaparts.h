@@ -42,9 +42,12 @@ public:
     void end(int level);
     void text(QStringView text);
     const XmlaRowset &rowset() const { return mRowset; }
+    // Only these columns are kept (all when none is named).
+    void keepColumns(QStringList columns) { mKept = std::move(columns); }
 
 private:
     XmlaRowset mRowset;
+    QStringList mKept;
     std::optional<XmlaRow> mRow;
     QString mColumn;
     QString mText;

@@ -25,6 +25,8 @@ public:
 
     // The charset of the HTTP Content-Type, used when the document declares none.
     void setHttpCharset(const QByteArray &charset);
+    // A rowset keeps only these columns (all when none is named).
+    void keepColumns(const QStringList &columns) { mRowset.keepColumns(columns); }
     void addData(const QByteArray &chunk);
     // The body is complete. After this, failure() tells whether it was a good answer.
     void finish();
