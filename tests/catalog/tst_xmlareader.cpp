@@ -17,11 +17,6 @@ using test::recorded;
 
 namespace {
 
-QByteArray handmade(const QString &name)
-{
-    return recorded("../handmade/" + name);
-}
-
 // A Discover answer around the given rows, with the namespaces the way most servers write.
 QByteArray discoverAnswer(const QByteArray &rows,
                           const QByteArray &declaration
@@ -82,7 +77,7 @@ private slots:
                 R"(<row><DESCRIPTION>a &amp; b <![CDATA[<c>]]> <i>d</i>&#233;</DESCRIPTION>)"
                 R"(<CUBE_NAME>x</CUBE_NAME><CUBE_NAME>second</CUBE_NAME></row>)"),
             ok + u"CUBE_NAME=x|DESCRIPTION=a & b <c> d\u00e9"_qs);
-        row("namespaces matched by URI, not prefix", handmade("namespaces-by-uri.xml"),
+        row("namespaces matched by URI, not prefix", recorded("../handmade/namespaces-by-uri.xml"),
             ok + "CUBE_NAME=Sales\nCUBE_NAME=Budget");
 
         // Encodings: the document's own mark or declaration decides; HTTP fills in.
@@ -143,11 +138,12 @@ private slots:
 
         // Faults: code (the server's when it is a number), description, source, fault code and
         // error code; the first error of the detail is the report.
-        row("fault with its detail in attributes", handmade("fault-detail-attributes.xml"),
+        row("fault with its detail in attributes",
+            recorded("../handmade/fault-detail-attributes.xml"),
             "failed c10a0004 Query (1, 8) The syntax for 'x' is incorrect.|Analysis Server|"
             "XMLAnalysisError.0xc10a0004|3238658052|server",
             true);
-        row("error inside a result", handmade("error-inside-result.xml"),
+        row("error inside a result", recorded("../handmade/error-inside-result.xml"),
             "failed c10a0009 The 'Nope' cube was not found.|Server||3238658057|server", true);
     }
 

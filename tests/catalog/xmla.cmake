@@ -7,6 +7,3 @@ mdx_add_test(tst_xmladatasource
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xmladatasource.cpp
     LIBRARIES MdxTestSupport
     TIMEOUT 120)
-mdx_add_test(tst_xmla_shapes
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xmla_shapes.cpp
-    LIBRARIES MdxTestSupport)

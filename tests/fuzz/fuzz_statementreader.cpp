@@ -9,28 +9,20 @@ using namespace mdx;
 static QString written(const StatementLayout &layout)
 {
     const auto join = [](const QStringList &sets) {
-        if (sets.size() == 1)
-            return sets[0];
-        if (sets.size() == 2)
-            return "crossjoin(" + sets[0] + ',' + sets[1] + ')';
-        return "crossjoin(crossjoin(" + sets[0] + ',' + sets[1] + ")," + sets[2] + ')';
+        QString joined = sets[0];
+        for (const QString &set : sets.mid(1))
+            joined = "crossjoin(" + joined + ',' + set + ')';
+        return joined;
     };
     QStringList axes;
     for (const auto &axis : layout.axes) {
         QStringList sets;
         for (const DimensionSetForm &set : axis) {
-            switch (set.kind) {
-            case DimensionSetForm::Kind::AllMembers:
-                sets << '{' + set.dimensionKey + ".[(All)].members}";
-                break;
-            case DimensionSetForm::Kind::Level:
-                sets << '{' + set.levelKey + ".members}";
-                break;
-            case DimensionSetForm::Kind::Descendants:
-                sets << "{descendants(" + set.dimensionKey + ".currentmember," + set.levelKey
-                        + ")}";
-                break;
-            }
+            using Kind = DimensionSetForm::Kind;
+            sets << (set.kind == Kind::AllMembers  ? '{' + set.dimensionKey + ".[(All)].members}"
+                         : set.kind == Kind::Level ? '{' + set.levelKey + ".members}"
+                                                   : "{descendants(" + set.dimensionKey
+                             + ".currentmember," + set.levelKey + ")}");
         }
         axes << join(sets);
     }

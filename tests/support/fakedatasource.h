@@ -44,39 +44,27 @@ public:
     }
 };
 
-// A dimension with one hierarchy per list of levels, each level "Name" or "Name:member,member"
-// (a measures level); each hierarchy after the first is named "Dimension.N".
-inline DimensionInfo dimension(const QString &name, const QList<QStringList> &hierarchies)
-{
-    DimensionInfo info { name, u'[' + name + u']', {} };
-    for (const QStringList &levels : hierarchies) {
-        const QString hierarchy = info.hierarchies.isEmpty()
-            ? name
-            : name + u'.' + QString::number(info.hierarchies.size());
-        info.hierarchies.append({ hierarchy, u'[' + hierarchy + u']', {} });
-        for (const QString &text : levels) {
-            const QString level = text.section(u':', 0, 0);
-            LevelInfo &added = info.hierarchies.back().levels.emplace_back(
-                LevelInfo { level, u'[' + hierarchy + QStringLiteral("].[") + level + u']', {} });
-            for (const QString &member : text.section(u':', 1).split(u',', Qt::SkipEmptyParts))
-                added.members.append(MemberInfo { member });
-        }
-    }
-    return info;
-}
-
 // Cubes "Sales" (Measures: Units, Profit; Store: (All), Country, and a second hierarchy
 // without levels), a second "Sales" without a schema, and "Odd" (Flat, without hierarchies).
 inline std::shared_ptr<FakeDataSource> salesSource()
 {
     auto source = std::make_shared<FakeDataSource>();
     source->cubeList = { { "Sales", "Sales cube" }, { "Sales", {} }, { "Odd", {} } };
-    auto sales = std::make_shared<CubeSchema>();
-    sales->dimensions = { dimension("Measures", { { "MeasuresLevel:Units,Profit" } }),
-                          dimension("Store", { { "(All)", "Country" }, {} }) };
-    auto odd = std::make_shared<CubeSchema>();
-    odd->dimensions = { dimension("Flat", {}) };
-    source->schemas = { sales, nullptr, odd };
+    const LevelInfo measures { "MeasuresLevel",
+                               "[Measures].[MeasuresLevel]",
+                               { { "Units" }, { "Profit" } } };
+    const LevelInfo all { "(All)", "[Store].[(All)]", {} },
+        country { "Country", "[Store].[Country]", {} };
+    source->schemas = {
+        std::make_shared<CubeSchema>(CubeSchema { {
+            { "Measures", "[Measures]", { { "Measures", "[Measures]", { measures } } } },
+            { "Store",
+              "[Store]",
+              { { "Store", "[Store]", { all, country } }, { "Store.1", "[Store.1]", {} } } },
+        } }),
+        nullptr,
+        std::make_shared<CubeSchema>(CubeSchema { { { "Flat", "[Flat]", {} } } }),
+    };
     return source;
 }
 
