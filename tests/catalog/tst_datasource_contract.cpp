@@ -38,27 +38,34 @@ private slots:
         QTest::addColumn<QStringList>("cubes");
         QTest::addColumn<QList<int>>("readable");
         QTest::addColumn<QStringList>("dimensions");
+        // Of the second dimension's first level: a server's requests for them, or the failure.
+        QTest::addColumn<QString>("members");
+        const QString none = "This catalog lists no members: connect to an OLAP server to "
+                             "choose members";
         mServer.setHandler(test::recordedAnswer); // the cube Sales only
         QTest::newRow("sample") << "local"
                                 << QStringList { "Budget", "HR", "Sales", "Warehouse",
                                                  "Warehouse and Sales" }
                                 << QList<int> { 0, 1, 2, 3, 4 }
                                 << QStringList { "[Measures]", "[Account]", "[Category]", "[Store]",
-                                                 "[Time]" };
+                                                 "[Time]" }
+                                << none;
         QTest::newRow("schema file")
             << test::schemaPath("shapes.xml")
             << QStringList { "budget lines", "Combined",   "Counts Only",
                              "Inventory",    "Loose Ends", "Sales" }
             << QList<int> { 1, 0, 2, 3, 4, 5 }
-            << QStringList { "[Measures]", "[Store]", "[Size [sqft]]]", "[Product]" };
+            << QStringList { "[Measures]", "[Store]", "[Size [sqft]]]", "[Product]" } << none;
         QTest::newRow("server") << mServer.url().toString()
                                 << QStringList { "Budget", "Sales", "Warehouse",
                                                  "Warehouse and Sales" }
                                 << QList<int> { 1 }
                                 << QStringList { "[Measures]", "[Store]", "[Time]", "[Product]",
-                                                 "[Store Type]" };
+                                                 "[Store Type]" }
+                                << "1";
         QTest::newRow("fake") << QString() << QStringList { "Sales", "Sales", "Odd" }
-                              << QList<int> { 0 } << QStringList { "[Measures]", "[Store]" };
+                              << QList<int> { 0 } << QStringList { "[Measures]", "[Store]" }
+                              << none;
     }
 
     void keepsTheContract()
@@ -84,6 +91,20 @@ private slots:
         for (const Dimension &dimension : catalog.cubeDefs().item(readable.first()).dimensions())
             dimensions << dimension.uniqueName();
         QTEST(dimensions, "dimensions");
+        // Beyond the measures, members are a server's to list; the others say where to go.
+        const Level level = catalog.cubeDefs()
+                                .item(readable.first())
+                                .dimensions()
+                                .item(1)
+                                .hierarchies()
+                                .item(0)
+                                .levels()
+                                .item(0);
+        const int asked = source->requestCount();
+        const auto membersFailure = failureOf([&] { level.members(); });
+        QTEST(membersFailure ? membersFailure->description()
+                             : QString::number(source->requestCount() - asked),
+              "members");
 
         // A position outside the list fails with one code, whatever the source.
         for (int position : { -1, int(listed.size()) }) {

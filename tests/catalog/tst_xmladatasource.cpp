@@ -104,6 +104,21 @@ private slots:
         QCOMPARE(sent(server.requests.last(), "CATALOG_NAME"), odd);
         QCOMPARE(sent(server.requests.last(), "Catalog"), odd);
         server.answerWhenWaiting = 1;
+        // A level's members and a member's children, by name and with their children's count.
+        const QList<MemberInfo> members
+            = source->members(1, MemberQuery { "[Measures].[MeasuresLevel]", {} });
+        QCOMPARE(members.size(), 5);
+        QCOMPARE(members.at(3).name + members.at(3).uniqueName
+                     + QString::number(members.at(3).childCount),
+                 "Sales [Net][Measures].[Sales [Net]]]0");
+        QCOMPARE(sent(server.requests.last(), "LEVEL_UNIQUE_NAME"), "[Measures].[MeasuresLevel]");
+        QCOMPARE(sent(server.requests.last(), "CUBE_NAME"), "Sales");
+        source->members(1, MemberQuery { {}, "[Store].[USA]" });
+        QCOMPARE(sent(server.requests.last(), "MEMBER_UNIQUE_NAME")
+                     + sent(server.requests.last(), "TREE_OP"),
+                 "[Store].[USA]1");
+        QCOMPARE(sent(server.requests.last(), "LEVEL_UNIQUE_NAME"), QString());
+        QCOMPARE(source->requestCount(), 8);
         const QueryResult result = source->execute(QStringLiteral("select ... from Sales"));
         QCOMPARE(sent(server.requests.last(), "Statement"), u"select ... from Sales");
         QCOMPARE(result.axisNames, (QList<QString> { "Axis0", "Axis1" })); // not the slicer
