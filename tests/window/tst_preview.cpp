@@ -1,24 +1,105 @@
-// The preview from the wizard's window with real keys: F9 and the statement box's menu on a
-// source without data, Esc, the preview going with the window, and a held answer cancelled.
+// Waiting for a server: the progress dialog, input dropped meanwhile and the ways out of the
+// wait. The preview from the window with real keys; answers in the shapes of other XML for
+// Analysis servers (hand-made in tests/data/xmla-msas); the preview's grid on its own.
+#include "catalog/xmla/xmlareader.h"
+#include "common/failure.h"
 #include "fakehttpserver.h"
 #include "formtesting.h"
 #include "window/previewwindow.h"
+#include "window/resultgrid.h"
 
+#include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QWindow>
 
 using namespace mdx;
 using namespace mdx::test;
+
+namespace {
+
+const Message cancelled { Prompter::Icon::Information, "Connection Failed: MdxWizard.Xmla",
+                          cannotConnect + "The request was cancelled by the user." };
+
+std::optional<QByteArray> silence(const HttpRequest &)
+{
+    return std::nullopt;
+}
+
+QByteArray msas(const QString &name)
+{
+    return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla-msas/") + name);
+}
+
+// Every grid cell, rows by "\n", cells by "|"; a right-aligned cell ends in ">".
+QString shown(const ResultGrid &grid)
+{
+    QStringList lines;
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid.columnCount(); ++c) {
+            const QModelIndex index = grid.index(r, c);
+            const auto align = grid.data(index, Qt::TextAlignmentRole).value<Qt::Alignment>();
+            cells << index.data().toString() + (align & Qt::AlignRight ? ">" : "");
+        }
+        lines << cells.join(u'|');
+    }
+    return lines.join(u'\n');
+}
+
+// Two rows of two header columns by three columns under one header row: a cell the server
+// left out, a value without a formatted one, text, a tab inside a value.
+QueryResult filled()
+{
+    QueryResult result;
+    result.axisNames = { "Axis0", "Axis1" };
+    result.axisTupleCounts = { 3, 2 };
+    result.axisTuples
+        = { { { "Sales" }, { "Cost" }, { "Note" } }, { { "USA", "Drink" }, { "USA", "Food" } } };
+    result.shownColumns = 3;
+    result.shownRows = 2;
+    result.cells = { { "5", "", true, false, {} },
+                     { "1234.5", "1,234.50", true, false, {} },
+                     { "a\tb", "", false, false, {} },
+                     {},
+                     {},
+                     { "7", "", true, false, {} } };
+    result.elapsedMs = 1500;
+    return result;
+}
+
+} // namespace
 
 class TestPreview : public QObject, FormFixture
 {
     Q_OBJECT
 
+    QTimer poll;
+
     PreviewWindow *preview() const { return form->findChild<PreviewWindow *>(); }
     QString message() const { return preview()->findChild<QLabel *>("MessageLabel")->text(); }
+    // Once a wait dialog is up, over whichever window, runs `act` on it from inside the wait.
+    void whenWaiting(const std::function<void(QProgressDialog *)> &act)
+    {
+        poll.disconnect();
+        connect(&poll, &QTimer::timeout, this, [this, act] {
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (auto *dialog = qobject_cast<QProgressDialog *>(window);
+                    dialog && dialog->isVisible()) {
+                    poll.stop();
+                    return act(dialog);
+                }
+            }
+        });
+        poll.start(10);
+    }
+    static void cancel(QProgressDialog *dialog) { dialog->findChild<QPushButton *>()->click(); }
 
     // F9 leaves the statement, the result and the clipboard as they were.
     void pressF9(const QString &mdx)
@@ -37,6 +118,98 @@ private slots:
     void init() { QVERIFY(open()); }
     void cleanup() { form.reset(); }
 
+    void connectToASilentServer_data()
+    {
+        QTest::addColumn<bool>("early"); // act before the dialog is up
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("Escape") << false;
+        QTest::newRow("window closed") << false;
+        QTest::newRow("window closed early") << true;
+    }
+
+    void connectToASilentServer()
+    {
+        QFETCH(bool, early);
+        const QString way = QTest::currentDataTag();
+        const bool windowClosed = way.startsWith("window");
+        FakeHttpServer server;
+        server.setHandler(silence);
+        const QString url = server.url().toString();
+        QSignalSpy closed(form.get(), &MdxForm::closed);
+        bool dialogShown = false;
+        int polls = 0;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *dialog = form->findChild<QProgressDialog *>();
+            if (early ? ++polls < 5 : !dialog || !dialog->isVisible())
+                return;
+            poll.stop();
+            dialogShown = dialog != nullptr;
+            if (dialog)
+                QCOMPARE(dialog->labelText(), "Connecting to " + url + QChar(0x2026));
+            // Each would run a handler of the window: a message, or the window gone.
+            click(at("CopyButton"));
+            click(at("CancelButton"));
+            key(Qt::Key_Escape);
+            if (windowClosed)
+                form->windowHandle()->close(); // as the close box does
+            else if (way == "Escape")
+                QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+            else
+                QTest::mouseClick(dialog->windowHandle(), Qt::LeftButton, {},
+                                  dialog->findChild<QPushButton *>()->geometry().center());
+        });
+        poll.start(10);
+        const Messages shown = connectTo("provider=msolap;data source=" + url);
+        QTest::qWait(100); // input held back instead of dropped would arrive now
+
+        QCOMPARE(dialogShown, !early);
+        QCOMPARE(form->findChild<QProgressDialog *>(), nullptr);
+        QCOMPARE(form->isVisible(), !windowClosed);
+        QCOMPARE(closed.size(), windowClosed ? 1 : 0);
+        QCOMPARE(form->closeReason(),
+                 windowClosed ? MdxForm::CloseReason::CloseBox : MdxForm::CloseReason::None);
+        // Nobody is told when the user has closed the window.
+        QCOMPARE(shown + messages(), windowClosed ? Messages() : Messages({ cancelled }));
+    }
+
+    // Two windows at once: each shows its own waits, whichever was created last; a host's
+    // own connection waits in the window it is handed to.
+    void eachWindowShowsItsOwnWaits()
+    {
+        FakeHttpServer server;
+        server.setHandler(silence);
+        auto other = std::make_unique<MdxForm>(prompter);
+        other->show();
+        for (int round = 0; round < 2; ++round) {
+            QWidget *shownOver = nullptr;
+            whenWaiting([&](QProgressDialog *dialog) {
+                shownOver = dialog->parentWidget();
+                cancel(dialog);
+            });
+            QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()),
+                     Messages({ cancelled }));
+            QCOMPARE(shownOver, form.get());
+            std::swap(form, other); // the other window connects next
+        }
+
+        server.setHandler([](const HttpRequest &request) -> std::optional<QByteArray> {
+            if (recordedFile(request).startsWith("sales-")) // each cube's schema never comes
+                return std::nullopt;
+            return recordedAnswer(request);
+        });
+        Connection connection;
+        connection.open("provider=msolap;data source=" + server.url().toString());
+        QWidget *shownOver = nullptr;
+        whenWaiting([&](QProgressDialog *dialog) {
+            shownOver = dialog->parentWidget();
+            cancel(dialog);
+        });
+        QVERIFY_THROWS_EXCEPTION(Failure, form->showCubes(connection));
+        QCOMPARE(shownOver, form.get());
+    }
+
+    // F9 and the statement box's menu on a source without data, Esc, the preview going with
+    // the window.
     void aSourceWithoutDataExplains()
     {
         key(Qt::Key_F9); // nothing to run on before Connect
@@ -80,20 +253,91 @@ private slots:
             return recordedAnswer(request);
         });
         QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()), Messages());
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            auto *dialog = form->findChild<QProgressDialog *>();
-            if (!dialog || !dialog->isVisible())
-                return;
-            QCOMPARE(dialog->labelText(), "Running the statement" + QString(QChar(0x2026)));
-            dialog->findChild<QPushButton *>()->click();
+        QString label;
+        whenWaiting([&](QProgressDialog *dialog) {
+            label = dialog->labelText();
+            cancel(dialog);
         });
-        poll.start(10);
         // With a line end at the end: the preview runs exactly the text the box holds.
         const QString mdx = "select {[Measures].[Unit Sales]} on columns from Sales\n";
         pressF9(mdx);
+        QCOMPARE(label, "Running the statement" + QString(QChar(0x2026)));
         QCOMPARE(message(), "The preview was cancelled.");
         QCOMPARE(preview()->findChild<QPlainTextEdit *>("StatementText")->toPlainText(), mdx);
+    }
+
+    // Hidden objects absent; Date shows its default hierarchy's levels although another is
+    // listed first; measures in row order. The statement names the hierarchy and quotes the
+    // "]" of a measure; the preview shows a cell in error as such and says why in its tool tip.
+    void anotherServersShapes()
+    {
+        FakeHttpServer server;
+        server.setHandler([](const HttpRequest &request) {
+            const QString type
+                = QString::fromUtf8(request.body).section("<RequestType>", 1).section(u'<', 0, 0);
+            return FakeHttpServer::chunked(msas(type.isEmpty()
+                                                    ? "execute-cells.xml"
+                                                    : type.section(u'_', 1).toLower() + ".xml"),
+                                           500);
+        });
+        QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()
+                           + ";initial catalog=Retail Analysis"),
+                 Messages());
+        QCOMPARE(outline(schema()),
+                 QStringList({ "Date[ ]", "  (All)[ ]", "  Year[ ]", "  Month[ ]", "Product[ ]",
+                               "  (All)[ ]", "  Category[ ]" }));
+        QCOMPARE(
+            measureTicks(),
+            QStringList({ "Sales Amount+", "Order Count+", "Margin [Net]+", "Average Price+" }));
+        drag("SchemaTree", "Date", "RowTree");
+        QCOMPARE(statement(),
+                 "select {descendants([Date].[Calendar].currentmember,[Date].[Calendar].[Month])}"
+                 " on rows, {[Measures].[Sales Amount],[Measures].[Order Count],"
+                 "[Measures].[Margin [Net]]],[Measures].[Average Price]} on columns from Sales");
+        key(Qt::Key_F9);
+        auto *view = preview()->findChild<QTableView *>("ResultGrid");
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(shown(*dynamic_cast<ResultGrid *>(view->model())),
+                 "|Sales Amount|Average Price\nCY 2023|1,234.50>|#Error\nCY 2024|7>|3.50>");
+        QCOMPARE(view->model()->index(1, 2).data(Qt::ToolTipRole).toString(),
+                 "Division by zero in Average Price.");
+
+        // The whole result or a failure, never a partial grid.
+        for (const auto &[file, expected] :
+             { std::pair { "execute-empty-axis.xml", "Sales Amount" },
+               { "execute-exception.xml",
+                 "failed c1000007 The query was cancelled because the memory limit was reached." },
+               { "execute-messages.xml",
+                 "failed c11c0006 The Margin calculation failed for some cells." } }) {
+            QString seen;
+            try {
+                seen = shown(ResultGrid(readXmlaExecuteResult(msas(file))));
+            } catch (const Failure &failure) {
+                seen
+                    = QStringLiteral("failed %1 %2")
+                          .arg(QString::number(quint32(failure.code()), 16), failure.description());
+            }
+            QCOMPARE(seen, expected);
+        }
+    }
+
+    // Headers beside the cells, alignment, the status line and the tab-separated copy of a
+    // selection; every rule of a Qt item model, filled and empty alike.
+    void grid()
+    {
+        const ResultGrid grid(filled());
+        QCOMPARE(shown(grid), "||Sales|Cost|Note\nUSA|Drink|5>|1,234.50>|a\tb\nUSA|Food|||7>");
+        QCOMPARE(grid.statusText(), "2 rows × 3 columns. The server took 1.5 s.");
+        // Two cells of the first row, with a column header cell that adds nothing.
+        QCOMPARE(grid.copyText({ grid.index(1, 3), grid.index(1, 4), grid.index(0, 3) }),
+                 "\t\tCost\tNote\nUSA\tDrink\t1,234.50\ta b\n");
+        // A row header alone takes the whole row.
+        QCOMPARE(grid.copyText({ grid.index(2, 0) }), "\t\tSales\tCost\tNote\nUSA\tFood\t\t\t7\n");
+        for (const QueryResult &result : { filled(), QueryResult() }) {
+            ResultGrid model(result);
+            QAbstractItemModelTester tester(&model,
+                                            QAbstractItemModelTester::FailureReportingMode::Fatal);
+        }
     }
 };
 
