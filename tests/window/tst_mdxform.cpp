@@ -2,15 +2,18 @@
 // mouse or key event, the window's own drag and its pointers, the commands that hand the
 // statement on, and what assistive technology is told. The rules behind the handlers are
 // tst_query's.
+#include "fakehttpserver.h"
 #include "formtesting.h"
 
 #include "catalog/catalog.h"
 #include "catalog/waitindicator.h"
 #include "model/failure.h"
+#include "window/memberchooser.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFontInfo>
 #include <QLabel>
@@ -19,6 +22,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTimer>
+#include <QTreeView>
 
 #include <stdexcept>
 
@@ -74,6 +78,25 @@ class TestMdxForm : public QObject, FormFixture
         tree->setCurrentItem(item(tree, text, dimension));
     }
     void undo() { key(Qt::Key_Z, Qt::ControlModifier); }
+    // Acts on the member window once it is up (its lists are read before it shows), then
+    // presses Ctrl+M.
+    void chooseMembers(const std::function<void(MemberChooser *)> &act)
+    {
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto *chooser = qobject_cast<MemberChooser *>(QApplication::activeModalWidget())) {
+                timer.stop();
+                act(chooser);
+                chooser->close();
+            }
+        });
+        timer.start(10);
+        key(Qt::Key_M, Qt::ControlModifier);
+        QVERIFY(!timer.isActive());
+        // Offscreen, the window does not become active again by itself.
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
     QPoint measure(int row, bool checkBox = false) const
     {
         QStyleOptionViewItem option;
@@ -99,8 +122,9 @@ private slots:
     {
         const QStringList banner { "TitleLabel", "SubTitleLabel", "OrvantaLogo" };
         const QStringList order = QString("Picture1 ConnectionStringTextbox CubeCombo SchemaTree "
-                                          "RowTree ColumnTree SlicerTree MeasuresList MdxTextbox "
-                                          "CopyButton OKButton CancelButton")
+                                          "NonEmptyCheck RowTree ColumnTree SlicerTree "
+                                          "MeasuresList MdxTextbox CopyButton OKButton "
+                                          "CancelButton")
                                       .split(' ');
         const QStringList labels { "ConnectionLabel", "ConnectImage", "CubeLabel", "SlicerLabel",
                                    "ColumnLabel",     "SchemaLabel",  "RowLabel",  "MeasureLabel" };
@@ -113,10 +137,12 @@ private slots:
         QCOMPARE(control("SchemaTree")->geometry(), QRect(8, 176, 185, 297));
         QCOMPARE(control("CancelButton")->geometry(), QRect(584, 568, 73, 25));
         QStringList texts;
-        for (const QString &name : QStringList { "TitleLabel" } + labels + order.mid(9))
+        for (const QString &name :
+             QStringList { "TitleLabel", "NonEmptyCheck" } + labels + order.mid(10))
             texts << control(name.toLatin1())->property("text").toString();
         QCOMPARE(texts.join('|'),
-                 "Orvanta 3.0 MDX Builder Utility Program|Connection:||Cube:|Slicers:|Columns:|"
+                 "Orvanta 3.0 MDX Builder Utility Program|Non Empty|Connection:||Cube:|Slicers:|"
+                 "Columns:|"
                  "Schema:|Rows:|Measures:|Copy|&OK|Cancel");
         QVERIFY(subTitle().startsWith("Use this program to help construct MDX strings"));
         QCOMPARE(control("ConnectImage")->toolTip() + control("CancelButton")->toolTip(),
@@ -558,6 +584,67 @@ private slots:
         QCOMPARE(outline(schema()), atLoad);
     }
 
+    // A click on Non Empty rebuilds the statement, and undo sets the box back with it.
+    void nonEmptyClick()
+    {
+        connectTo(sampleString);
+        focusOn(schema(), "Store");
+        key(Qt::Key_1, Qt::ControlModifier);
+        auto *check = control<QCheckBox>("NonEmptyCheck");
+        click(at(check, QPoint(6, check->height() / 2)));
+        QVERIFY(check->isChecked());
+        QVERIFY(statement().startsWith("select non empty {descendants([Store].currentmember,"));
+        undo();
+        QVERIFY(!check->isChecked());
+        QVERIFY(statement().startsWith("select {descendants([Store].currentmember,"));
+    }
+
+    // Ctrl+M on an axis tree opens the members of the current node's dimension; what is
+    // chosen narrows its set and shows on the node. The sample lists none and says so.
+    void chooseMembers()
+    {
+        FakeHttpServer server; // Sales as recorded; its members named as Store's
+        server.setHandler([](const HttpRequest &request) {
+            QByteArray answer = recorded(recordedFile(request));
+            if (request.body.contains("TREE_OP"))
+                answer.replace("[Measures].", "[Store].[USA].");
+            else if (request.body.contains("[Store].[(All)]"))
+                answer.replace("[Measures].", "[Store].");
+            return std::optional(FakeHttpServer::chunked(answer, 1000));
+        });
+        QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()), Messages());
+        cubes()->setCurrentIndex(1);
+        focusOn(schema(), "Store");
+        key(Qt::Key_1, Qt::ControlModifier);
+        focusOn(rows(), "Store Name", "Store");
+        QString title;
+        chooseMembers([&](MemberChooser *chooser) {
+            title = chooser->windowTitle();
+            auto *model = chooser->findChild<QTreeView *>("MemberTree")->model();
+            model->setData(model->index(4, 0), Qt::Checked, Qt::CheckStateRole);
+            chooser->accept();
+        });
+        QCOMPARE(title, "Choose Members - Store");
+        QVERIFY2(statement().startsWith(
+                     "select {descendants({[Store].[Profit]},[Store].[Store Name])} on rows"),
+                 qPrintable(statement()));
+        QVERIFY(item(rows(), "Store")->font(0).italic());
+        QCOMPARE(item(rows(), "Store")->toolTip(0), "Chosen members:\n[Store].[Profit]");
+
+        connectTo(sampleString);
+        focusOn(schema(), "Store");
+        key(Qt::Key_1, Qt::ControlModifier);
+        focusOn(rows(), "Store");
+        QString said;
+        chooseMembers([&](MemberChooser *chooser) {
+            said = chooser->findChild<QLabel *>("MemberStatusLabel")->text();
+        });
+        QCOMPARE(said,
+                 "This catalog lists no members: connect to an OLAP server to choose "
+                 "members");
+        QVERIFY(statement().startsWith("select {descendants([Store].currentmember,"));
+    }
+
     // Find hides only rows, ignoring case and matching levels too; a move while filtered
     // moves the dimension shown; Enter and Esc stay the field's.
     void find()
@@ -591,9 +678,9 @@ private slots:
     void accessibility()
     {
         connectTo(sampleString);
-        for (const QString pair :
-             { "ConnectionStringTextbox=Connection", "ConnectImage=Connect", "SchemaTree=Schema",
-               "OKButton=OK", "MeasuresList=Measures", "MdxTextbox=MDX statement" }) {
+        for (const QString pair : { "ConnectionStringTextbox=Connection", "ConnectImage=Connect",
+                                    "SchemaTree=Schema", "OKButton=OK", "MeasuresList=Measures",
+                                    "MdxTextbox=MDX statement", "NonEmptyCheck=Non Empty" }) {
             QWidget *widget = control(pair.section('=', 0, 0).toLatin1());
             QCOMPARE(accessible(widget)->text(QAccessible::Name), pair.section('=', 1));
         }
