@@ -276,68 +276,89 @@ void Query::markLevels(Node &dimension, const DimensionSetForm &form)
     }
 }
 
-std::optional<Refusal> Query::refuseLayout(const StatementLayout &layout) const
+namespace {
+
+using NodesByKey = QHash<QString, const QuerySnapshot::NodeState *>;
+
+// Why the loaded schema cannot take one dimension's set, whose dimension is `key`, if it
+// cannot; the dimensions placed so far are in `placed`.
+std::optional<QString> refuseForm(const DimensionSetForm &form, const QString &key,
+                                  const QuerySnapshot::TreeState &schema, const NodesByKey &nodes,
+                                  QSet<QString> &placed)
 {
-    const auto refuse = [](const QString &text) {
-        return Refusal { Refusal::Severity::Warning, QStringLiteral("Invalid Statement"), text };
-    };
-    // The loaded schema's nodes by key, with the dimension each level belongs to.
-    QHash<QString, const QuerySnapshot::NodeState *> nodes;
-    for (const auto &node : mLoadedSchema.nodes)
-        nodes.insert(node.key, &node);
-    const auto levelOf = [&](const QString &key) {
-        const auto *node = nodes.value(key);
+    const auto levelOf = [&](const QString &levelKey) {
+        const auto *node = nodes.value(levelKey);
         return node && !node->parentKey.isEmpty() ? node : nullptr;
     };
+    const bool levelOnly = form.kind == DimensionSetForm::Kind::Level
+        || (form.kind == DimensionSetForm::Kind::Descendants && !form.members.isEmpty());
+    if (levelOnly && !levelOf(form.levelKey))
+        return QStringLiteral("The cube has no level %1.").arg(form.levelKey);
+    if (key.isEmpty())
+        return QStringLiteral("The cube has no dimension of the member %1.")
+            .arg(form.members.front());
+    const auto *dimension = nodes.value(key);
+    if (!dimension || !dimension->parentKey.isEmpty())
+        return QStringLiteral("The cube has no dimension %1.").arg(key);
+    if (placed.contains(key))
+        return QStringLiteral("The statement names the dimension %1 twice.").arg(key);
+    placed.insert(key);
+    for (const QString &member : form.members) {
+        if (!member.startsWith(key + u'.'))
+            return QStringLiteral("The member %1 is not of the dimension %2.").arg(member, key);
+    }
+    if (form.kind != DimensionSetForm::Kind::Descendants || levelOnly)
+        return std::nullopt;
+    const auto *level = levelOf(form.levelKey);
+    if (!level || level->parentKey != key)
+        return QStringLiteral("The dimension %1 has no level %2.").arg(key, form.levelKey);
+    if (&schema.nodes[size_t(level - schema.nodes.data()) - 1] == dimension)
+        return QStringLiteral("Descendants to %1, the top level of %2, is no layout the wizard "
+                              "writes.")
+            .arg(form.levelKey, key);
+    return std::nullopt;
+}
+
+// Why the measures named cannot be the ticked ones of the list, if they cannot.
+std::optional<QString> refuseMeasures(const QStringList &named, const MeasureList &measures)
+{
+    QStringList listed;
+    for (int m = 0; m < measures.count(); ++m)
+        listed << measures.text(m);
+    for (const QString &measure : named) {
+        if (!listed.removeOne(measure))
+            return QStringLiteral("The cube has no measure %1%2.")
+                .arg(measure,
+                     named.count(measure) > 1
+                         ? QStringLiteral(" as often as the statement names it")
+                         : QString());
+    }
+    if (named.isEmpty() && measures.count() > 0)
+        return QStringLiteral("The statement names no measure; one must stay ticked.");
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Refusal> Query::refuseLayout(const StatementLayout &layout) const
+{
+    // The loaded schema's nodes by key, with the dimension each level belongs to.
+    NodesByKey nodes;
+    for (const auto &node : mLoadedSchema.nodes)
+        nodes.insert(node.key, &node);
     QSet<QString> placed;
+    std::optional<QString> why;
     for (const auto &axis : layout.axes) {
         for (const DimensionSetForm &form : axis) {
-            const bool levelOnly = form.kind == DimensionSetForm::Kind::Level
-                || (form.kind == DimensionSetForm::Kind::Descendants && !form.members.isEmpty());
-            if (levelOnly && !levelOf(form.levelKey))
-                return refuse(QStringLiteral("The cube has no level %1.").arg(form.levelKey));
-            const QString key = dimensionOf(form);
-            if (key.isEmpty())
-                return refuse(QStringLiteral("The cube has no dimension of the member %1.")
-                                  .arg(form.members.front()));
-            const auto *dimension = nodes.value(key);
-            if (!dimension || !dimension->parentKey.isEmpty())
-                return refuse(QStringLiteral("The cube has no dimension %1.").arg(key));
-            if (placed.contains(key))
-                return refuse(
-                    QStringLiteral("The statement names the dimension %1 twice.").arg(key));
-            placed.insert(key);
-            for (const QString &member : form.members) {
-                if (!member.startsWith(key + u'.'))
-                    return refuse(QStringLiteral("The member %1 is not of the dimension %2.")
-                                      .arg(member, key));
-            }
-            if (form.kind != DimensionSetForm::Kind::Descendants || levelOnly)
-                continue;
-            const auto *level = levelOf(form.levelKey);
-            if (!level || level->parentKey != key)
-                return refuse(
-                    QStringLiteral("The dimension %1 has no level %2.").arg(key, form.levelKey));
-            if (&mLoadedSchema.nodes[size_t(level - mLoadedSchema.nodes.data()) - 1] == dimension)
-                return refuse(QStringLiteral("Descendants to %1, the top level of %2, is no "
-                                             "layout the wizard writes.")
-                                  .arg(form.levelKey, key));
+            if (!why)
+                why = refuseForm(form, dimensionOf(form), mLoadedSchema, nodes, placed);
         }
     }
-    QStringList listed;
-    for (int m = 0; m < mMeasures.count(); ++m)
-        listed << mMeasures.text(m);
-    for (const QString &measure : layout.measures) {
-        if (!listed.removeOne(measure))
-            return refuse(QStringLiteral("The cube has no measure %1%2.")
-                              .arg(measure,
-                                   layout.measures.count(measure) > 1
-                                       ? QStringLiteral(" as often as the statement names it")
-                                       : QString()));
-    }
-    if (layout.measures.isEmpty() && mMeasures.count() > 0)
-        return refuse(QStringLiteral("The statement names no measure; one must stay ticked."));
-    return std::nullopt;
+    if (!why)
+        why = refuseMeasures(layout.measures, mMeasures);
+    if (!why)
+        return std::nullopt;
+    return Refusal { Refusal::Severity::Warning, QStringLiteral("Invalid Statement"), *why };
 }
 
 void Query::buildMdx()

@@ -214,12 +214,6 @@ MemberChooser::MemberChooser(const QString &dimensionName, const QString &topLev
     setWindowTitle(QStringLiteral("Choose Members - %1").arg(dimensionName));
     resize(420, 480);
 
-    mFindField = new QLineEdit(this);
-    mFindField->setObjectName(QStringLiteral("MemberFindField"));
-    mFindField->setPlaceholderText(QStringLiteral("Find in the listed members"));
-    mFindField->setClearButtonEnabled(true);
-    mFindField->setAccessibleName(QStringLiteral("Find in the listed members"));
-
     mModel = new MemberTreeModel(std::move(lister), topLevel, chosen, this);
     connect(mModel, &MemberTreeModel::listingFailed, this, &MemberChooser::showFailure);
     connect(mModel, &MemberTreeModel::chosenChanged, this, &MemberChooser::showCounts);
@@ -229,14 +223,28 @@ MemberChooser::MemberChooser(const QString &dimensionName, const QString &topLev
     mFilter->setFilterCaseSensitivity(Qt::CaseInsensitive);
     // A match deep in the tree keeps the members above it, so that it can be seen.
     mFilter->setRecursiveFilteringEnabled(true);
+    createControls();
 
+    // The top level is asked for now, while the caller's wait shows, not at the first paint.
+    if (mFilter->canFetchMore({}))
+        mFilter->fetchMore({});
+    showCounts();
+    mMemberTree->setFocus();
+}
+
+void MemberChooser::createControls()
+{
+    mFindField = new QLineEdit(this);
+    mFindField->setObjectName(QStringLiteral("MemberFindField"));
+    mFindField->setPlaceholderText(QStringLiteral("Find in the listed members"));
+    mFindField->setClearButtonEnabled(true);
+    mFindField->setAccessibleName(mFindField->placeholderText());
     mMemberTree = new QTreeView(this);
     mMemberTree->setObjectName(QStringLiteral("MemberTree"));
     mMemberTree->setAccessibleName(QStringLiteral("Members"));
     mMemberTree->setHeaderHidden(true);
     mMemberTree->setUniformRowHeights(true);
     mMemberTree->setModel(mFilter);
-
     auto *selectAll = new QPushButton(QStringLiteral("Select &All"), this);
     selectAll->setObjectName(QStringLiteral("SelectAllButton"));
     auto *selectNone = new QPushButton(QStringLiteral("Select &None"), this);
@@ -250,14 +258,14 @@ MemberChooser::MemberChooser(const QString &dimensionName, const QString &topLev
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto *choices = new QHBoxLayout;
-    choices->addWidget(selectAll);
-    choices->addWidget(selectNone);
+    for (QWidget *widget : std::initializer_list<QWidget *> { selectAll, selectNone })
+        choices->addWidget(widget);
     choices->addStretch();
     choices->addWidget(mCountLabel);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(mFindField);
-    layout->addWidget(mMemberTree);
-    layout->addWidget(mStatusLabel);
+    for (QWidget *widget :
+         std::initializer_list<QWidget *> { mFindField, mMemberTree, mStatusLabel })
+        layout->addWidget(widget);
     layout->addLayout(choices);
     layout->addWidget(buttons);
 
@@ -266,12 +274,6 @@ MemberChooser::MemberChooser(const QString &dimensionName, const QString &topLev
     connect(selectNone, &QPushButton::clicked, this, &MemberChooser::selectNoneButtonClick);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    // The top level is asked for now, while the caller's wait shows, not at the first paint.
-    if (mFilter->canFetchMore({}))
-        mFilter->fetchMore({});
-    showCounts();
-    mMemberTree->setFocus();
 }
 
 void MemberChooser::findFieldEdit(const QString &text)

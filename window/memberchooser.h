@@ -86,6 +86,7 @@ public:
     QStringList chosen() const { return mModel->chosen(); }
 
 private:
+    void createControls();
     void findFieldEdit(const QString &text);
     void selectAllButtonClick();
     void selectNoneButtonClick();
