@@ -19,18 +19,23 @@ static QString written(const StatementLayout &layout)
         QStringList sets;
         for (const DimensionSetForm &set : axis) {
             using Kind = DimensionSetForm::Kind;
+            const QString members = '{' + set.members.join(',') + '}';
+            const QString origin
+                = set.members.isEmpty() ? set.dimensionKey + ".currentmember" : members;
             sets << (set.kind == Kind::AllMembers  ? '{' + set.dimensionKey + ".[(All)].members}"
                          : set.kind == Kind::Level ? '{' + set.levelKey + ".members}"
-                                                   : "{descendants(" + set.dimensionKey
-                             + ".currentmember," + set.levelKey + ")}");
+                         : set.kind == Kind::Members
+                         ? members
+                         : "{descendants(" + origin + ',' + set.levelKey + ")}");
         }
         axes << join(sets);
     }
     QStringList measures;
     for (QString measure : layout.measures)
         measures << "[Measures].[" + measure.replace(u']', QStringLiteral("]]")) + ']';
-    return "select " + (axes.isEmpty() ? QString() : join(axes) + " on rows, ") + '{'
-        + measures.join(',') + "} on columns from " + cubeIdentifier(layout.cube);
+    return "select " + QString(layout.nonEmpty ? "non empty " : "")
+        + (axes.isEmpty() ? QString() : join(axes) + " on rows, ") + '{' + measures.join(',')
+        + "} on columns from " + cubeIdentifier(layout.cube);
 }
 
 int mdx::fuzz::run(const QByteArray &input)
