@@ -184,6 +184,8 @@ private slots:
         add("catalog without a connection", NotOpen, "no active connection",
             [] { Catalog().cubeDefs(); });
         add("unset object", ObjectNotSet, "The level object is not set.", [] { Level().name(); });
+        add("unset dimension", ObjectNotSet, "The dimension object is not set.",
+            [] { Dimension().hierarchies(); });
         add("unset cube", ObjectNotSet, "cube definition", [] { CubeDef().dimensions(); });
         const CubeDefs cubes = catalogOver(test::salesSource()).cubeDefs();
         add("cube after the last", ItemOutOfRange,

@@ -129,6 +129,20 @@ private slots:
                      "Basic " + ("ann:" + Password.toUtf8()).toBase64());
     }
 
+    // A document that declares no encoding is read in the charset the HTTP header names.
+    void charsetFromTheHeader()
+    {
+        FakeHttpServer server;
+        server.setHandler([](const HttpRequest &request) {
+            QByteArray body = recorded(test::recordedFile(request));
+            body = body.mid(body.indexOf("?>") + 2).replace("OlapTest", "Caf\xe9");
+            return std::optional(FakeHttpServer::response(
+                200, body, "Content-Type: text/xml; Charset=\"ISO-8859-1\"\r\n"));
+        });
+        const auto source = XmlaDataSource::open(settingsFor(server), QStringLiteral("caf\u00e9"));
+        QCOMPARE(source->catalogName(), QStringLiteral("Caf\u00e9"));
+    }
+
     // Rows may come in any order; ordinals decide, the default hierarchy comes first, and
     // members without ordinals (some servers send none) keep the server's order.
     void orderComesFromOrdinalsNotRows()
@@ -224,9 +238,9 @@ private slots:
                   "Content-Type: text/html\r\n"),
             NotXmla, "answered with \"Runtime Error\" instead of XML for Analysis");
         row("502 with a page without title", open,
-            reply(502, "<html><style>p{}</style><h1>Bad Gateway</h1><p>Gone &amp; away.</p>",
+            reply(502, "<html><style>p{}</style><h1>Bad Gateway</h1><p>Gone &amp; &gt; away.</p>",
                   "Content-Type: text/html\r\n"),
-            HttpStatus, "instead of a result: Bad Gateway Gone & away.");
+            HttpStatus, "instead of a result: Bad Gateway Gone & > away.");
         row("empty 200", open, reply(200, "", xml), Truncated, "The server sent an empty reply.");
         row("one of four fails", "MDSCHEMA_LEVELS", reply(500, fault, {}), ServerFault,
             "Unknown catalog 'Nope'");

@@ -228,7 +228,13 @@ private slots:
 
         pressF9("select {[Measures].[Unit Sales]} on columns from Sales");
         QCOMPARE(preview()->windowTitle(), "Preview - " + cubes()->currentText());
-        QVERIFY2(message().contains("describes the cubes but holds no data"),
+        QVERIFY2(message().endsWith(
+                     "it describes the cubes but holds no data, so there is no result to show.\n\n"
+                     "To see what the statement returns, connect to an OLAP server that speaks XML "
+                     "for Analysis: give its address as the Data Source, for example\n"
+                     "provider=msolap;data source=http://127.0.0.1:8080/xmla;initial "
+                     "catalog=OlapTest\nand press Connect. The project's own test server "
+                     "(scripts/olap-server.sh start) prints the string to paste."),
                  qPrintable(message()));
         QVERIFY(!preview()->findChild<QPlainTextEdit *>("StatementText")->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(preview()));
