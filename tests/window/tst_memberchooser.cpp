@@ -123,6 +123,13 @@ private slots:
         QCOMPARE(chooser->chosen().size(), matches + 1);
         chooser->findChild<QPushButton *>("SelectNoneButton")->click();
         QVERIFY(chooser->chosen().isEmpty());
+        // Without a find, all that is listed so far.
+        chooser->findChild<QLineEdit *>("MemberFindField")->clear();
+        chooser->findChild<QPushButton *>("SelectAllButton")->click();
+        QCOMPARE(chooser->chosen().size(), model->rowCount());
+        QCOMPARE(chooser->chosen().first(), "[D].[M0]");
+        QVERIFY(countText(*chooser).startsWith(QLocale().toString(model->rowCount()) + " chosen"));
+        chooser->findChild<QPushButton *>("SelectNoneButton")->click();
         QCOMPARE(model->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
     }
 
