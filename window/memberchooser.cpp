@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QSet>
 #include <QSortFilterProxyModel>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -32,6 +31,7 @@ MemberTreeModel::MemberTreeModel(MemberLister lister, QString topLevel, QStringL
     , mTopLevel(std::move(topLevel))
     , mRoot(std::make_unique<Item>())
     , mChosen(std::move(chosen))
+    , mChosenSet(mChosen.cbegin(), mChosen.cend())
 {
 }
 
@@ -134,7 +134,7 @@ QVariant MemberTreeModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return member.uniqueName;
     case Qt::CheckStateRole:
-        return mChosen.contains(member.uniqueName) ? Qt::Checked : Qt::Unchecked;
+        return mChosenSet.contains(member.uniqueName) ? Qt::Checked : Qt::Unchecked;
     default:
         return {};
     }
@@ -146,12 +146,15 @@ bool MemberTreeModel::setData(const QModelIndex &index, const QVariant &value, i
         return false;
     const QString &name = itemOf(index)->info.uniqueName;
     const bool chosen = value.toInt() == Qt::Checked;
-    if (chosen == mChosen.contains(name))
+    if (chosen == mChosenSet.contains(name))
         return false;
-    if (chosen)
+    if (chosen) {
         mChosen.append(name);
-    else
+        mChosenSet.insert(name);
+    } else {
         mChosen.removeAll(name);
+        mChosenSet.remove(name);
+    }
     emit dataChanged(index, index, { Qt::CheckStateRole });
     emit chosenChanged();
     return true;
@@ -179,19 +182,17 @@ void MemberTreeModel::visitShown(Item &item, const QModelIndex &index,
 
 void MemberTreeModel::setChosen(bool chosen, const std::function<bool(const QModelIndex &)> &shown)
 {
-    // A set of what is chosen keeps choosing many members linear.
-    QSet<QString> already(mChosen.cbegin(), mChosen.cend());
     QSet<QString> dropped;
     visitShown(*mRoot, {}, [&](Item &item, const QModelIndex &index) {
         const QString &name = item.info.uniqueName;
-        if (!shown(index) || already.contains(name) == chosen)
+        if (!shown(index) || mChosenSet.contains(name) == chosen)
             return;
         if (chosen) {
             mChosen.append(name);
-            already.insert(name);
+            mChosenSet.insert(name);
         } else {
             dropped.insert(name);
-            already.remove(name);
+            mChosenSet.remove(name);
         }
     });
     if (!dropped.isEmpty())
@@ -202,6 +203,7 @@ void MemberTreeModel::setChosen(bool chosen, const std::function<bool(const QMod
 void MemberTreeModel::clearChosen()
 {
     mChosen.clear();
+    mChosenSet.clear();
     visitShown(*mRoot, {}, [](Item &, const QModelIndex &) {});
     emit chosenChanged();
 }

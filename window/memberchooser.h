@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModel>
 #include <QDialog>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -69,6 +70,8 @@ private:
     QString mTopLevel;
     std::unique_ptr<Item> mRoot;
     QStringList mChosen;
+    // The same names, for the check mark of every painted row.
+    QSet<QString> mChosenSet;
     int mListedCount = 0;
 };
 
