@@ -106,13 +106,51 @@ qsizetype wholeUtf16(QByteArrayView bytes, bool bigEndian, qsizetype &bad)
 
 } // namespace
 
+struct XmlaTextDecoder::OwnEncoding
+{
+    const char *name; // as failures name it
+    std::initializer_list<const char *> aliases; // lower case
+    bool asciiOnly; // a byte over 0x7F is bad; otherwise 0x80-0x9F map through `high`
+    char16_t high[32];
+};
+
+namespace {
+
+// Windows' code page 1252 differs from Latin-1 only in 0x80-0x9F; the five bytes it leaves
+// undefined stay the C1 controls, as Windows and the WHATWG decoders read them.
+const XmlaTextDecoder::OwnEncoding *ownEncoding(const QByteArray &charset)
+{
+    using Own = XmlaTextDecoder::OwnEncoding;
+    static const Own ascii {
+        "US-ASCII", { "us-ascii", "ascii", "ansi_x3.4-1968", "iso646-us", "us", "cp367" }, true, {}
+    };
+    static const Own windows1252 {
+        "windows-1252",
+        { "windows-1252", "cp1252", "x-cp1252" },
+        false,
+        { 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+          0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+          0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178 }
+    };
+    const QByteArray lower = charset.trimmed().toLower();
+    for (const Own *own : { &ascii, &windows1252 }) {
+        for (const char *alias : own->aliases) {
+            if (lower == alias)
+                return own;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 XmlaTextDecoder::Text XmlaTextDecoder::decode(const QByteArray &bytes, bool finished)
 {
     mPending += bytes;
-    if (!mDecoder) {
+    if (!mDecoder && !mOwn) {
         if (!chooseEncoding(finished))
             return {};
-        if (!mDecoder->isValid())
+        if (!mOwn && !mDecoder->isValid())
             return { {},
                      QStringLiteral("The server's reply is in the encoding \"%1\", which this "
                                     "program cannot read.")
@@ -137,6 +175,10 @@ bool XmlaTextDecoder::chooseEncoding(bool finished)
         }
         if (mEncodingName.isEmpty())
             mEncodingName = mHttpCharset;
+        if ((mOwn = ownEncoding(mEncodingName))) {
+            mCheck = Check::OwnTable;
+            return true;
+        }
         detected = isUtf8Name(mEncodingName)
             ? QStringConverter::Utf8
             : QStringConverter::encodingForName(mEncodingName.constData());
@@ -175,7 +217,16 @@ XmlaTextDecoder::Text XmlaTextDecoder::decodePending()
     Text out;
     qsizetype used = mPending.size();
     qsizetype bad = -1;
-    if (mCheck == Check::ByteByByte) {
+    if (mCheck == Check::OwnTable) {
+        out.text.reserve(mPending.size());
+        for (qsizetype i = 0; i < mPending.size() && bad < 0; ++i) {
+            const uchar byte = uchar(mPending[i]);
+            if (byte >= 0x80 && mOwn->asciiOnly)
+                bad = i;
+            else
+                out.text += QChar(byte >= 0x80 && byte < 0xA0 ? mOwn->high[byte - 0x80] : byte);
+        }
+    } else if (mCheck == Check::ByteByByte) {
         // Qt's decoders tell a bad byte only by a flag: one byte at a time tells which.
         for (qsizetype i = 0; i < mPending.size(); ++i) {
             const QString piece = mDecoder->decode(QByteArrayView(mPending).sliced(i, 1));
@@ -195,12 +246,17 @@ XmlaTextDecoder::Text XmlaTextDecoder::decodePending()
     if (bad >= 0)
         out.error = QStringLiteral("The server's reply is not valid %1 text: there is no valid "
                                    "character at byte offset %2 (0x%3).")
-                        .arg(QLatin1String(mDecoder->name()))
+                        .arg(encodingName())
                         .arg(mPendingOffset + bad)
                         .arg(uchar(mPending[bad]), 2, 16, QLatin1Char('0'));
     mPendingOffset += used;
     mPending.remove(0, used);
     return out;
+}
+
+QString XmlaTextDecoder::encodingName() const
+{
+    return mOwn ? QLatin1String(mOwn->name) : QLatin1String(mDecoder->name());
 }
 
 } // namespace mdx

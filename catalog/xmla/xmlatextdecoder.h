@@ -22,19 +22,25 @@ public:
         std::optional<QString> error; // why decoding stopped after `text`
     };
 
+    // A single-byte encoding decoded by our own table, the same on every system (Qt reads
+    // these only where it has ICU).
+    struct OwnEncoding;
+
     void setHttpCharset(const QByteArray &charset) { mHttpCharset = charset.trimmed(); }
     // `finished`: no more bytes will come.
     Text decode(const QByteArray &bytes, bool finished);
 
 private:
     // How whole, valid characters are told from cut and bad ones in the encoding chosen.
-    enum class Check { Utf8, Utf16LE, Utf16BE, AllValid, ByteByByte };
+    enum class Check { Utf8, Utf16LE, Utf16BE, AllValid, ByteByByte, OwnTable };
 
     bool chooseEncoding(bool finished);
     Text decodePending();
+    QString encodingName() const;
 
     QByteArray mHttpCharset;
     std::optional<QStringDecoder> mDecoder;
+    const OwnEncoding *mOwn = nullptr;
     QByteArray mEncodingName;
     Check mCheck = Check::Utf8;
     // Bytes held until the declaration is seen, then those of a character cut by a chunk's end.
