@@ -5,6 +5,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
+#ifdef MDX_TEST_DRIVER_HOOK
+#include <QLibrary>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -93,10 +99,40 @@ QString statementOf(const QString &argument)
     return QString::fromUtf8(input.readAll());
 }
 
+#ifdef Q_OS_WIN
+// A GUI program has no console: a script that pipes or redirects it hands it its streams, but
+// one started from a console prompt would print nowhere. There it writes to that console.
+void useParentConsole()
+{
+    const bool out = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
+    const bool err = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN;
+    if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (!out)
+        std::freopen("CONOUT$", "w", stdout);
+    if (!err)
+        std::freopen("CONOUT$", "w", stderr);
+}
+#endif
+
+// Test builds only: the library named by MDX_TEST_DRIVER is loaded to drive the window, as
+// the program tests do with their key player.
+void loadTestDriver()
+{
+#ifdef MDX_TEST_DRIVER_HOOK
+    const QString driver = qEnvironmentVariable("MDX_TEST_DRIVER");
+    if (!driver.isEmpty() && !QLibrary(driver).load())
+        std::fprintf(stderr, "mdx-wizard: cannot load %s\n", qPrintable(driver));
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    useParentConsole();
+#endif
     Start start;
     if (const std::optional<int> status = answerCommandLine(argc, argv, start))
         return *status;
@@ -107,6 +143,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(MDX_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false); // message boxes must not end the program
 
+    loadTestDriver();
     mdx::MdxForm form;
     QObject::connect(&form, &mdx::MdxForm::closed, &app, &QApplication::quit);
     form.show();

@@ -1,6 +1,6 @@
-// Preloaded into the wizard program by tst_program: once a window is active, sends the keys
-// named in MDX_KEYS (separated by blanks) one by one to it, or to the message box that is up,
-// as the platform delivers them. Return waits for a message box, so that it answers the box
+// Loaded into the wizard program for tst_program (MDX_TEST_DRIVER): once a window is active, sends
+// the keys named in MDX_KEYS (separated by blanks) one by one to it, or to the message box that is
+// up, as the platform delivers them. Return waits for a message box, so that it answers the box
 // the key before brought up; "Close" closes the window as its close box does.
 #include <QApplication>
 #include <QKeySequence>
