@@ -4,6 +4,7 @@
 
 #include "common/failure.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -61,14 +62,14 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
                                .arg(withoutPassword(dataSource)));
     }
     const QFileInfo file(path);
-    const QString label
-        = withoutPassword(QStringLiteral("the schema file \"%1\"").arg(file.absoluteFilePath()));
+    // Named as the system writes paths (backslashes on Windows).
+    const QString absolute = QDir::toNativeSeparators(file.absoluteFilePath());
+    const QString label = withoutPassword(QStringLiteral("the schema file \"%1\"").arg(absolute));
     if (!file.exists())
-        failConnection(
-            CatalogFailure::FileNotReadable,
-            QStringLiteral("The data source \"%1\" is neither \"local\", an http(s) URL "
-                           "nor an existing file: there is no file \"%2\".")
-                .arg(withoutPassword(dataSource), withoutPassword(file.absoluteFilePath())));
+        failConnection(CatalogFailure::FileNotReadable,
+                       QStringLiteral("The data source \"%1\" is neither \"local\", an http(s) URL "
+                                      "nor an existing file: there is no file \"%2\".")
+                           .arg(withoutPassword(dataSource), withoutPassword(absolute)));
     return openSchemaFile(path, connectionString.initialCatalog, label);
 }
 

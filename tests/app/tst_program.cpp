@@ -7,7 +7,7 @@ class TestProgram : public QObject
 
 private slots:
     // Without keys the program runs without a display: no platform is offered, so opening a
-    // window would abort it. With keys, the preloaded driver plays them at the window.
+    // window would abort it. With keys, the driver the program loads plays them at the window.
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
