@@ -166,8 +166,14 @@ XmlaParameters catalogProperties(const QString &catalog)
              { QStringLiteral("Format"), QStringLiteral("Tabular") } };
 }
 
+// With no catalog: every cube the server lists unasked (all catalogs', or its default one's).
 XmlaDiscover cubesRequest(const QString &catalog)
 {
+    if (catalog.isEmpty())
+        return { QStringLiteral("MDSCHEMA_CUBES"),
+                 {},
+                 { { QStringLiteral("Format"), QStringLiteral("Tabular") } },
+                 {} };
     return { QStringLiteral("MDSCHEMA_CUBES"),
              { { CatalogName, catalog } },
              catalogProperties(catalog),
@@ -195,6 +201,33 @@ QList<CubeInfo> cubeList(const XmlaRowset &answer, const QString &catalog)
     return cubes;
 }
 
+// The cube list sent ahead, where it surely is the catalog's whole list: the answer to the
+// catalog's own request, or to the request for no catalog one in which every row names its
+// catalog and some row names this one. Else the cubes are asked for again when wanted, which
+// also reports what was wrong with this answer.
+std::optional<QList<CubeInfo>> cubesAhead(const std::optional<XmlaRowset> &answer,
+                                          const QString &catalog, bool askedForCatalog)
+{
+    if (!answer)
+        return std::nullopt;
+    if (!askedForCatalog) {
+        bool named = false;
+        for (const XmlaRow &row : answer->rows) {
+            const auto it = row.constFind(CatalogName);
+            if (it == row.constEnd())
+                return std::nullopt;
+            named = named || *it == catalog;
+        }
+        if (!named)
+            return std::nullopt;
+    }
+    try {
+        return cubeList(*answer, catalog);
+    } catch (const Failure &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 XmlaDataSource::XmlaDataSource(XmlaSettings settings)
@@ -220,13 +253,11 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
     std::shared_ptr<XmlaDataSource> source(new XmlaDataSource(std::move(settings)));
     XmlaClient &client = source->mClient;
     const QString wanted = catalog.trimmed();
-    QList<XmlaDiscover> requests { { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, {} } };
-    // A named catalog's cubes are asked for in the same round trip; the answer serves once the
-    // catalog list confirms the name as the server spells it.
-    if (!wanted.isEmpty()) {
-        requests.append(cubesRequest(wanted));
-        requests.last().ahead = true;
-    }
+    // The cubes are asked for in the same round trip, as the catalog's name stands (or for no
+    // catalog); the answer serves once the catalog list confirms the name.
+    QList<XmlaDiscover> requests { { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, {} },
+                                   cubesRequest(wanted) };
+    requests.last().ahead = true;
     const QList<std::optional<XmlaRowset>> answers = client.discoverAhead(
         requests, QStringLiteral("Connecting to %1…").arg(client.displayUrl()));
     const Rows rows(*answers.constFirst(), QStringLiteral("DBSCHEMA_CATALOGS"));
@@ -239,18 +270,14 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
 
     if (wanted.isEmpty()) {
         source->mCatalog = names.constFirst();
+        source->mCubes = cubesAhead(answers.constLast(), source->mCatalog, false);
         return source;
     }
     for (const QString &name : names) {
         if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
             source->mCatalog = name; // the server's spelling from here on
-            if (name == wanted && answers.constLast()) {
-                try {
-                    source->mCubes = cubeList(*answers.constLast(), name);
-                } catch (const Failure &) {
-                    // asked again when the cubes are wanted, which reports it then
-                }
-            }
+            if (name == wanted)
+                source->mCubes = cubesAhead(answers.constLast(), name, true);
             return source;
         }
     }

@@ -365,11 +365,17 @@ private slots:
         std::optional<Failure> nested;
         indicator->onBegin = [&] {
             if (source)
-                QTimer::singleShot(50, [&] { nested = test::failureOf([&] { source->cubes(); }); });
+                QTimer::singleShot(50, [&] {
+                    nested = test::failureOf([&] {
+                        source->members(1, MemberQuery { "[Measures].[MeasuresLevel]", {} });
+                    });
+                });
         };
         source = XmlaDataSource::open(settings, QString());
+        QCOMPARE(source->cubes().size(), 4); // they came along with the catalogs
+        QCOMPARE(source->requestCount(), 2);
         server.delayMs = 300;
-        QCOMPARE(source->cubes().size(), 4);
+        QCOMPARE(source->cubeSchema(1)->dimensions.size(), 5);
         VERIFY_FAILURE(nested, XmlaFailure::Busy, "has not ended yet");
         QCOMPARE(indicator->ends, 2);
     }
