@@ -35,10 +35,9 @@ qsizetype requestLength(const QByteArray &buffer)
 class Link : public QObject
 {
 public:
-    Link(QTcpSocket *client, quint16 upstreamPort, int delayMs, int &requests)
+    Link(QTcpSocket *client, quint16 upstreamPort, int delayMs)
         : mClient(client)
         , mDelayMs(delayMs)
-        , mRequests(requests)
     {
         client->setParent(this);
         mUpstream.connectToHost(QStringLiteral("127.0.0.1"), upstreamPort);
@@ -57,7 +56,6 @@ private:
         while (const qsizetype length = requestLength(mPending)) {
             mQueue.push_back(mPending.left(length));
             mPending.remove(0, length);
-            ++mRequests;
             QTimer::singleShot(mDelayMs, this, [this] {
                 mUpstream.write(mQueue.front());
                 mQueue.pop_front();
@@ -79,7 +77,6 @@ private:
     QPointer<QTcpSocket> mClient;
     QTcpSocket mUpstream;
     int mDelayMs;
-    int &mRequests;
     QByteArray mPending;
     std::deque<QByteArray> mQueue;
     bool mClosing = false;
@@ -106,10 +103,9 @@ int main(int argc, char **argv)
         QTextStream(stderr) << "delay-proxy: " << server.errorString() << '\n';
         return 1;
     }
-    int requests = 0;
     QObject::connect(&server, &QTcpServer::newConnection, [&] {
         while (QTcpSocket *client = server.nextPendingConnection())
-            new Link(client, upstream, delayMs, requests);
+            new Link(client, upstream, delayMs);
     });
     out << "delay-proxy: 127.0.0.1:" << server.serverPort() << " -> 127.0.0.1:" << upstream << ", "
         << delayMs << " ms per request" << Qt::endl;
