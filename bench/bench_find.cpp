@@ -19,9 +19,9 @@ namespace {
 constexpr int dimensions = 2000;
 constexpr int levels = 10;
 
-void fillSchema(LayoutTree &tree)
+void fillSchema(LayoutTree &tree, int count = dimensions)
 {
-    for (int d = 0; d < dimensions; ++d) {
+    for (int d = 0; d < count; ++d) {
         const QString key = QStringLiteral("[Dimension %1]").arg(d);
         tree.add(key, QStringLiteral("Dimension %1").arg(d));
         for (int l = 0; l < levels; ++l)
@@ -78,9 +78,9 @@ void undoSnapshot(benchmark::State &state)
 }
 BENCHMARK(undoSnapshot)->Unit(benchmark::kMillisecond);
 
-// Undoing a move on that schema (argument 0) and redoing it (argument 1), as the query does
-// either: the snapshot of the state left behind, then the trees and their widgets brought to
-// the other state.
+// Undoing a move on that schema (first argument 0) and redoing it (1), as the query does either:
+// the snapshot of the state left behind, then the trees and their widgets brought to the other
+// state. The second argument is the number of dimensions.
 void undoMove(benchmark::State &state)
 {
     QTreeWidget schemaWidget, rowWidget;
@@ -89,14 +89,14 @@ void undoMove(benchmark::State &state)
     LayoutTree schema, rows, columns, slicers;
     TreeMirror schemaView(schema, schemaWidget);
     TreeMirror rowView(rows, rowWidget);
-    fillSchema(schema);
+    fillSchema(schema, int(state.range(1)));
     MeasureList measures;
     schemaWidget.show();
     rowWidget.show();
     const QueryTrees trees { &schema, &rows, &columns, &slicers };
     const ConstQueryTrees constTrees { &schema, &rows, &columns, &slicers };
     const QuerySnapshot before = takeSnapshot(constTrees, measures, QString());
-    moveDimension(*schema.find(QStringLiteral("[Dimension 1000]")), rows);
+    moveDimension(*schema.find(QStringLiteral("[Dimension %1]").arg(state.range(1) / 2)), rows);
     const QuerySnapshot after = takeSnapshot(constTrees, measures, QString());
     const bool redo = state.range(0) == 1;
     for (auto _ : state) {
@@ -109,7 +109,7 @@ void undoMove(benchmark::State &state)
         QCoreApplication::processEvents();
     }
 }
-BENCHMARK(undoMove)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(undoMove)->ArgsProduct({ { 0, 1 }, { 200, dimensions } })->Unit(benchmark::kMillisecond);
 
 } // namespace
 
