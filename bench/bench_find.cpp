@@ -1,5 +1,5 @@
-// A keystroke in the schema tree's find field, the snapshot an undo step takes, and an undo,
-// on a cube of 2,000 dimensions of 10 levels. Runs offscreen.
+// A keystroke in the schema tree's find field, the snapshot an undo step takes, and an undo and
+// a redo of a move, on a cube of 2,000 dimensions of 10 levels. Runs offscreen.
 #include "model/layouttree.h"
 #include "model/measurelist.h"
 #include "model/placement.h"
@@ -19,9 +19,9 @@ namespace {
 constexpr int dimensions = 2000;
 constexpr int levels = 10;
 
-void fillSchema(LayoutTree &tree)
+void fillSchema(LayoutTree &tree, int count = dimensions)
 {
-    for (int d = 0; d < dimensions; ++d) {
+    for (int d = 0; d < count; ++d) {
         const QString key = QStringLiteral("[Dimension %1]").arg(d);
         tree.add(key, QStringLiteral("Dimension %1").arg(d));
         for (int l = 0; l < levels; ++l)
@@ -78,28 +78,38 @@ void undoSnapshot(benchmark::State &state)
 }
 BENCHMARK(undoSnapshot)->Unit(benchmark::kMillisecond);
 
-// Undoing a move on that schema: the schema tree and its widget are rebuilt from the snapshot.
+// Undoing a move on that schema (first argument 0) and redoing it (1), as the query does either:
+// the snapshot of the state left behind, then the trees and their widgets brought to the other
+// state. The second argument is the number of dimensions.
 void undoMove(benchmark::State &state)
 {
-    QTreeWidget widget;
-    widget.resize(400, 560);
+    QTreeWidget schemaWidget, rowWidget;
+    schemaWidget.resize(400, 560);
+    rowWidget.resize(400, 200);
     LayoutTree schema, rows, columns, slicers;
-    TreeMirror view(schema, widget);
-    fillSchema(schema);
+    TreeMirror schemaView(schema, schemaWidget);
+    TreeMirror rowView(rows, rowWidget);
+    fillSchema(schema, int(state.range(1)));
     MeasureList measures;
-    widget.show();
+    schemaWidget.show();
+    rowWidget.show();
     const QueryTrees trees { &schema, &rows, &columns, &slicers };
-    const QuerySnapshot before
-        = takeSnapshot({ &schema, &rows, &columns, &slicers }, measures, QString());
+    const ConstQueryTrees constTrees { &schema, &rows, &columns, &slicers };
+    const QuerySnapshot before = takeSnapshot(constTrees, measures, QString());
+    moveDimension(*schema.find(QStringLiteral("[Dimension %1]").arg(state.range(1) / 2)), rows);
+    const QuerySnapshot after = takeSnapshot(constTrees, measures, QString());
+    const bool redo = state.range(0) == 1;
     for (auto _ : state) {
         state.PauseTiming();
-        moveDimension(*schema.find(QStringLiteral("[Dimension 1000]")), rows);
+        restoreSnapshot(redo ? before : after, trees, measures);
+        QCoreApplication::processEvents();
         state.ResumeTiming();
-        restoreSnapshot(before, trees, measures);
+        benchmark::DoNotOptimize(takeSnapshot(constTrees, measures, QString()));
+        restoreSnapshot(redo ? after : before, trees, measures);
         QCoreApplication::processEvents();
     }
 }
-BENCHMARK(undoMove)->Unit(benchmark::kMillisecond);
+BENCHMARK(undoMove)->ArgsProduct({ { 0, 1 }, { 200, dimensions } })->Unit(benchmark::kMillisecond);
 
 } // namespace
 

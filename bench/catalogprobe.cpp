@@ -1,8 +1,11 @@
-// catalog-probe "<connection string>": opens the connection, lists the cubes and loads every
-// cube's schema the way the window does, and prints the wall time and the HTTP requests of
-// each step. Works for every data source; local ones simply send no requests.
+// catalog-probe [--connect] "<connection string>": opens the connection, lists the cubes and
+// loads every cube's schema the way the window does, and prints the wall time and the HTTP
+// requests of each step. With --connect it does what Connect does to fill the window instead:
+// the first cube's schema tree and measures, after the cube list. Works for every data source;
+// local ones simply send no requests.
 #include "catalog/catalog.h"
 #include "model/failure.h"
+#include "model/query.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -110,7 +113,18 @@ void printTable(QTextStream &out, const QList<Row> &rows)
     }
 }
 
-int run(const QString &connectionString)
+// What the schema tree holds once the window has filled it.
+QString fill(Query &query, const CubeDef &cube)
+{
+    query.clearForCube();
+    query.fillSchema(cube);
+    const LayoutTree &schema = query.tree(Query::Tree::Schema);
+    return plural(schema.countRootNodes(), "dimension", "dimensions") + QStringLiteral(", ")
+        + plural(schema.count() - schema.countRootNodes(), "level", "levels") + QStringLiteral(", ")
+        + plural(query.measures().count(), "measure", "measures");
+}
+
+int run(const QString &connectionString, bool connectOnly)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -132,7 +146,15 @@ int run(const QString &connectionString)
             cubes = catalog.cubeDefs();
             return plural(cubes.count(), "cube", "cubes");
         });
+        if (connectOnly && cubes.count() > 0) {
+            Query query;
+            const CubeDef first = cubes.item(0);
+            current = QStringLiteral("first cube \"%1\" filled").arg(first.name());
+            probe.step(current, [&] { return fill(query, first); });
+        }
         for (const CubeDef &cube : cubes) {
+            if (connectOnly)
+                break;
             current = QStringLiteral("cube \"%1\"").arg(cube.name());
             probe.step(current, [&] { return walk(cube); });
         }
@@ -163,12 +185,13 @@ int main(int argc, char *argv[])
 {
     // Talking to a server needs an application object for its event loop.
     QCoreApplication application(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
+    QStringList arguments = QCoreApplication::arguments();
+    const bool connectOnly = arguments.removeAll(QStringLiteral("--connect")) > 0;
     if (arguments.size() != 2) {
-        QTextStream(stderr) << "usage: catalog-probe \"<connection string>\"\n"
+        QTextStream(stderr) << "usage: catalog-probe [--connect] \"<connection string>\"\n"
                             << "  e.g. catalog-probe \"provider=msolap;data source=local;"
                                "initial catalog=foodmart 2000\"\n";
         return 2;
     }
-    return mdx::run(arguments.at(1));
+    return mdx::run(arguments.at(1), connectOnly);
 }

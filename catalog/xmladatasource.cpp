@@ -160,6 +160,74 @@ ByParent<HierarchyInfo> hierarchiesByDimension(const Rows &rows, const ByParent<
     return hierarchies;
 }
 
+XmlaParameters catalogProperties(const QString &catalog)
+{
+    return { { QStringLiteral("Catalog"), catalog },
+             { QStringLiteral("Format"), QStringLiteral("Tabular") } };
+}
+
+// With no catalog: every cube the server lists unasked (all catalogs', or its default one's).
+XmlaDiscover cubesRequest(const QString &catalog)
+{
+    if (catalog.isEmpty())
+        return { QStringLiteral("MDSCHEMA_CUBES"),
+                 {},
+                 { { QStringLiteral("Format"), QStringLiteral("Tabular") } },
+                 {} };
+    return { QStringLiteral("MDSCHEMA_CUBES"),
+             { { CatalogName, catalog } },
+             catalogProperties(catalog),
+             {} };
+}
+
+QList<CubeInfo> cubeList(const XmlaRowset &answer, const QString &catalog)
+{
+    const Rows rows(answer, QStringLiteral("MDSCHEMA_CUBES"));
+    QList<CubeInfo> cubes;
+    for (const XmlaRow &row : rows.rows()) {
+        // A server that ignores the restriction still says which catalog a row is of.
+        const QString rowCatalog = rows.optionalText(row, CatalogName);
+        if (!rowCatalog.isEmpty() && rowCatalog.compare(catalog, Qt::CaseInsensitive) != 0)
+            continue;
+        // Some servers list every dimension as a cube of its own (CUBE_SOURCE 2, or CUBE_TYPE
+        // DIMENSION); those are not cubes a statement is written for.
+        if (rows.optionalText(row, QStringLiteral("CUBE_SOURCE")).trimmed() == QLatin1String("2")
+            || rows.optionalText(row, QStringLiteral("CUBE_TYPE")).trimmed()
+                == QLatin1String("DIMENSION"))
+            continue;
+        cubes.append(CubeInfo { rows.text(row, CubeName),
+                                rows.optionalText(row, QStringLiteral("DESCRIPTION")) });
+    }
+    return cubes;
+}
+
+// The cube list sent ahead, where it surely is the catalog's whole list: the answer to the
+// catalog's own request, or to the request for no catalog one in which every row names its
+// catalog and some row names this one. Else the cubes are asked for again when wanted, which
+// also reports what was wrong with this answer.
+std::optional<QList<CubeInfo>> cubesAhead(const std::optional<XmlaRowset> &answer,
+                                          const QString &catalog, bool askedForCatalog)
+{
+    if (!answer)
+        return std::nullopt;
+    if (!askedForCatalog) {
+        bool named = false;
+        for (const XmlaRow &row : answer->rows) {
+            const auto it = row.constFind(CatalogName);
+            if (it == row.constEnd())
+                return std::nullopt;
+            named = named || *it == catalog;
+        }
+        if (!named)
+            return std::nullopt;
+    }
+    try {
+        return cubeList(*answer, catalog);
+    } catch (const Failure &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 XmlaDataSource::XmlaDataSource(XmlaSettings settings)
@@ -184,10 +252,15 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
 {
     std::shared_ptr<XmlaDataSource> source(new XmlaDataSource(std::move(settings)));
     XmlaClient &client = source->mClient;
-    const XmlaRowset answer
-        = client.discover(XmlaDiscover { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, {} },
-                          QStringLiteral("Connecting to %1…").arg(client.displayUrl()));
-    const Rows rows(answer, QStringLiteral("DBSCHEMA_CATALOGS"));
+    const QString wanted = catalog.trimmed();
+    // The cubes are asked for in the same round trip, as the catalog's name stands (or for no
+    // catalog); the answer serves once the catalog list confirms the name.
+    QList<XmlaDiscover> requests { { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, {} },
+                                   cubesRequest(wanted) };
+    requests.last().ahead = true;
+    const QList<std::optional<XmlaRowset>> answers = client.discoverAhead(
+        requests, QStringLiteral("Connecting to %1…").arg(client.displayUrl()));
+    const Rows rows(*answers.constFirst(), QStringLiteral("DBSCHEMA_CATALOGS"));
     QStringList names;
     for (const XmlaRow &row : rows.rows())
         names.append(rows.text(row, CatalogName));
@@ -195,14 +268,16 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
         fail(CatalogFailure::CatalogNotFound,
              QStringLiteral("The server at %1 has no catalogs.").arg(client.displayUrl()));
 
-    const QString wanted = catalog.trimmed();
     if (wanted.isEmpty()) {
         source->mCatalog = names.constFirst();
+        source->mCubes = cubesAhead(answers.constLast(), source->mCatalog, false);
         return source;
     }
     for (const QString &name : names) {
         if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
             source->mCatalog = name; // the server's spelling from here on
+            if (name == wanted)
+                source->mCubes = cubesAhead(answers.constLast(), name, true);
             return source;
         }
     }
@@ -221,32 +296,12 @@ XmlaParameters XmlaDataSource::catalogProperty() const
 
 QList<CubeInfo> XmlaDataSource::cubes()
 {
-    if (mCubes)
-        return *mCubes;
-    XmlaParameters properties = catalogProperty();
-    properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
-    const XmlaRowset answer = mClient.discover(
-        XmlaDiscover {
-            QStringLiteral("MDSCHEMA_CUBES"), { { CatalogName, mCatalog } }, properties, {} },
-        QStringLiteral("Reading the cubes of %1…").arg(mCatalog));
-    const Rows rows(answer, QStringLiteral("MDSCHEMA_CUBES"));
-    QList<CubeInfo> cubes;
-    for (const XmlaRow &row : rows.rows()) {
-        // A server that ignores the restriction still says which catalog a row is of.
-        const QString rowCatalog = rows.optionalText(row, CatalogName);
-        if (!rowCatalog.isEmpty() && rowCatalog.compare(mCatalog, Qt::CaseInsensitive) != 0)
-            continue;
-        // Some servers list every dimension as a cube of its own (CUBE_SOURCE 2, or CUBE_TYPE
-        // DIMENSION); those are not cubes a statement is written for.
-        if (rows.optionalText(row, QStringLiteral("CUBE_SOURCE")).trimmed() == QLatin1String("2")
-            || rows.optionalText(row, QStringLiteral("CUBE_TYPE")).trimmed()
-                == QLatin1String("DIMENSION"))
-            continue;
-        cubes.append(CubeInfo { rows.text(row, CubeName),
-                                rows.optionalText(row, QStringLiteral("DESCRIPTION")) });
-    }
-    mCubes = cubes;
-    return cubes;
+    if (!mCubes)
+        mCubes
+            = cubeList(mClient.discover(cubesRequest(mCatalog),
+                                        QStringLiteral("Reading the cubes of %1…").arg(mCatalog)),
+                       mCatalog);
+    return *mCubes;
 }
 
 std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)

@@ -12,9 +12,10 @@ namespace mdx {
 struct ConnectionString;
 
 // A catalog on an OLAP server that speaks XML for Analysis, the catalog's side of the client
-// in xmla/ (which knows nothing of data sources). Opening asks for the catalog
-// list; the cube list costs one request; each cube's schema costs four concurrent requests
-// the first time it is needed and none after.
+// in xmla/ (which knows nothing of data sources). Opening asks for the catalog list and, in the
+// same round trip, for the cubes (the cube list costs a request of its own only when that
+// answer cannot serve); each cube's schema costs four concurrent requests the first time it is
+// needed and none after.
 class XmlaDataSource final : public DataSource
 {
 public:

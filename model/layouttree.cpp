@@ -112,27 +112,62 @@ Node *LayoutTree::add(const QString &relativeKey, Relationship relationship, con
                       const QString &text)
 {
     Q_UNUSED(relationship); // only "child" exists
+    return append(parentFor(relativeKey, key), key, text);
+}
+
+Node *LayoutTree::parentFor(const QString &relativeKey, const QString &key) const
+{
     Node *parent = find(relativeKey);
     if (!parent)
         fail(ModelFailure::KeyNotFound,
              QStringLiteral("The tree %1 holds no node with the key \"%2\" to add \"%3\" under.")
                  .arg(mName, relativeKey, key));
-    return append(parent, key, text);
+    return parent;
 }
 
-Node *LayoutTree::append(Node *parent, const QString &key, const QString &text)
+void LayoutTree::checkNewKey(const QString &key) const
 {
     if (mByKey.contains(key))
         fail(ModelFailure::KeyExists,
              QStringLiteral("The tree %1 already holds a node with the key \"%2\".")
                  .arg(mName, key));
+}
+
+Node *LayoutTree::append(Node *parent, const QString &key, const QString &text)
+{
+    return insertNode(count() + 1, parent, key, text);
+}
+
+Node *LayoutTree::insert(int position, const QString &parentKey, const QString &key,
+                         const QString &text)
+{
+    if (position < 1 || position > count() + 1)
+        fail(ModelFailure::PositionOutOfRange,
+             QStringLiteral("The tree %1 cannot take a node at position %2 (it holds %3).")
+                 .arg(mName)
+                 .arg(position)
+                 .arg(count()));
+    return insertNode(position, parentKey.isEmpty() ? nullptr : parentFor(parentKey, key), key,
+                      text);
+}
+
+Node *LayoutTree::insertNode(int position, Node *parent, const QString &key, const QString &text)
+{
+    checkNewKey(key);
     auto node = std::unique_ptr<Node>(new Node(this, parent, key, text));
     Node *raw = node.get();
+    // Siblings stand in the order of the sequence, as every change keeps them.
     auto &siblings = parent ? parent->mChildren : mRoots;
-    raw->mSiblingPosition = int(siblings.size());
-    siblings.push_back(raw);
-    mSequence.push_back(std::move(node));
-    raw->mIndex = count();
+    auto at = siblings.end();
+    if (position <= count()) {
+        at = std::find_if(siblings.begin(), siblings.end(),
+                          [position](const Node *n) { return n->mIndex >= position; });
+    }
+    for (auto it = siblings.insert(at, raw); it != siblings.end(); ++it)
+        (*it)->mSiblingPosition = int(it - siblings.begin());
+    mSequence.insert(mSequence.begin() + (position - 1), std::move(node));
+    for (size_t i = size_t(position) - 1; i < mSequence.size(); ++i)
+        mSequence[i]->mIndex = int(i) + 1;
     mByKey.insert(key, raw);
     if (mObserver)
         mObserver->nodeAdded(*raw);

@@ -96,6 +96,10 @@ public:
     // Throws Failure if the key is taken or relativeKey is unknown.
     Node *add(const QString &relativeKey, Relationship relationship, const QString &key,
               const QString &text);
+    // A new node at `position` of the sequence (1..count() + 1), under the node with parentKey
+    // (a root when it is empty), before the siblings that stand later in the sequence. Throws
+    // Failure as add() does, and for a position out of range.
+    Node *insert(int position, const QString &parentKey, const QString &key, const QString &text);
     // Removes the node and all its descendants; later positions move up.
     void remove(const QString &key);
     void clear();
@@ -125,6 +129,9 @@ private:
     };
 
     Node *append(Node *parent, const QString &key, const QString &text);
+    Node *insertNode(int position, Node *parent, const QString &key, const QString &text);
+    Node *parentFor(const QString &relativeKey, const QString &key) const;
+    void checkNewKey(const QString &key) const;
     void changed(const Node &node);
     [[noreturn]] void fail(qint32 code, const QString &description) const;
 

@@ -9,36 +9,60 @@ namespace mdx {
 
 namespace {
 
+QString parentKeyOf(const Node &node)
+{
+    return node.parent() ? node.parent()->key() : QString();
+}
+
 QuerySnapshot::TreeState treeState(const LayoutTree &tree)
 {
     QuerySnapshot::TreeState state;
     state.nodes.reserve(size_t(tree.count()));
     for (const Node *node : tree)
-        state.nodes.push_back({ node->key(), node->text(),
-                                node->parent() ? node->parent()->key() : QString(), node->checked(),
+        state.nodes.push_back({ node->key(), node->text(), parentKeyOf(*node), node->checked(),
                                 node->expanded(), node->members() });
     if (const Node *selected = tree.selectedItem())
         state.selectedKey = selected->key();
     return state;
 }
 
-bool sameNodes(const LayoutTree &tree, const QuerySnapshot::TreeState &state)
+// Brings the tree's nodes to the snapshot's by the fewest removals and insertions, so that a
+// big tree and its view are patched where a step changed them rather than built afresh. A
+// tree whose nodes moved about (no step of the user does that) is built afresh all the same.
+bool patchNodes(const QuerySnapshot::TreeState &state, LayoutTree &tree)
 {
-    if (size_t(tree.count()) != state.nodes.size())
-        return false;
-    size_t i = 0;
-    for (const Node *node : tree) {
-        const auto &saved = state.nodes[i++];
-        if (node->key() != saved.key
-            || (node->parent() ? node->parent()->key() : QString()) != saved.parentKey)
+    // Beyond this, building afresh costs no more.
+    constexpr int maxChanges = 64;
+    int changes = 0;
+    const int count = int(state.nodes.size());
+    for (int position = 1; position <= count; ++position) {
+        const auto &saved = state.nodes[size_t(position) - 1];
+        Node *here = position <= tree.count() ? tree.item(position) : nullptr;
+        if (here && here->key() == saved.key && parentKeyOf(*here) == saved.parentKey)
+            continue;
+        if (++changes > maxChanges)
             return false;
+        if (!tree.find(saved.key)) {
+            tree.insert(position, saved.parentKey, saved.key, saved.text);
+            continue;
+        }
+        // The saved node stands later or elsewhere: what stands here goes, with its children.
+        if (!here)
+            return false;
+        tree.remove(here->key());
+        --position;
+    }
+    while (tree.count() > count) {
+        if (++changes > maxChanges)
+            return false;
+        tree.remove(tree.item(count + 1)->key());
     }
     return true;
 }
 
 void restoreTree(const QuerySnapshot::TreeState &state, LayoutTree &tree)
 {
-    if (!sameNodes(tree, state)) {
+    if (!patchNodes(state, tree)) {
         tree.clear();
         for (const auto &saved : state.nodes) {
             if (saved.parentKey.isEmpty())

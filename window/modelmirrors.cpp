@@ -70,10 +70,14 @@ void TreeMirror::nodeAdded(const Node &node)
     item->setText(0, node.text());
     item->setData(0, keyRole, node.key());
     item->setFlags(itemFlags | Qt::ItemIsSelectable);
-    if (QTreeWidgetItem *parent = node.parent() ? mItems.value(node.parent()->key()) : nullptr)
-        parent->addChild(item);
+    // A node put back by undo goes before its next sibling; any other comes last.
+    QTreeWidgetItem *parent = node.parent() ? mItems.value(node.parent()->key()) : nullptr;
+    QTreeWidgetItem *next = node.next() ? mItems.value(node.next()->key()) : nullptr;
+    if (parent)
+        parent->insertChild(next ? parent->indexOfChild(next) : parent->childCount(), item);
     else
-        mWidget.addTopLevelItem(item);
+        mWidget.insertTopLevelItem(
+            next ? mWidget.indexOfTopLevelItem(next) : mWidget.topLevelItemCount(), item);
     mItems.insert(node.key(), item);
     show(node, *item);
 }

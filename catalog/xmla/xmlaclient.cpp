@@ -263,6 +263,8 @@ struct XmlaClient::Exchange
     Abort abort = Abort::None;
     bool done = false;
     bool readerFinished = false;
+    bool ahead = false; // see XmlaDiscover::ahead
+    bool aheadFailed = false;
     QStringList sslErrors;
 };
 
@@ -313,7 +315,7 @@ private:
             return;
         }
         exchange.finished();
-        if (exchange.failed())
+        if (exchange.failed() && !exchange.ahead)
             stopAll(Exchange::Abort::Sibling);
         if (--mPending == 0)
             mLoop.quit();
@@ -380,6 +382,15 @@ QByteArray XmlaClient::executeBody(const QString &statement, const XmlaParameter
 
 QList<XmlaRowset> XmlaClient::discover(const QList<XmlaDiscover> &requests, const QString &waitText)
 {
+    QList<XmlaRowset> answers;
+    for (std::optional<XmlaRowset> &answer : discoverAhead(requests, waitText))
+        answers.append(answer ? std::move(*answer) : XmlaRowset());
+    return answers;
+}
+
+QList<std::optional<XmlaRowset>> XmlaClient::discoverAhead(const QList<XmlaDiscover> &requests,
+                                                           const QString &waitText)
+{
     Exchanges exchanges;
     for (const XmlaDiscover &request : requests) {
         exchanges.push_back(std::make_unique<Exchange>(
@@ -389,11 +400,16 @@ QList<XmlaRowset> XmlaClient::discover(const QList<XmlaDiscover> &requests, cons
                 ? mSettings.responseLimit
                 : std::max(mSettings.responseLimit, XmlaSettings::KeptColumnsResponseLimit)));
         exchanges.back()->reader.keepColumns(request.columns);
+        exchanges.back()->ahead = request.ahead;
     }
     run(exchanges, waitText);
-    QList<XmlaRowset> answers;
-    for (const auto &exchange : exchanges)
-        answers.append(exchange->reader.rowset());
+    QList<std::optional<XmlaRowset>> answers;
+    for (const auto &exchange : exchanges) {
+        if (exchange->aheadFailed)
+            answers.append(std::nullopt);
+        else
+            answers.append(exchange->reader.rowset());
+    }
     return answers;
 }
 
@@ -523,11 +539,16 @@ XmlaClient::WaitEnd XmlaClient::wait(InFlight &flight, const QString &waitText)
 }
 
 // The first request that failed for its own reason speaks for all; one stopped because
-// another failed speaks only when none did.
+// another failed speaks only when none did. One sent ahead speaks for none: whether it failed
+// is noted here, while its reply is still there to tell.
 void XmlaClient::failOnFirstFailure(Exchanges &exchanges) const
 {
     std::optional<XmlaFault> firstStopped;
     for (const auto &exchange : exchanges) {
+        if (exchange->ahead) {
+            exchange->aheadFailed = outcome(*exchange).has_value();
+            continue;
+        }
         std::optional<XmlaFault> failure = outcome(*exchange);
         if (!failure)
             continue;

@@ -45,6 +45,9 @@ struct XmlaDiscover
     XmlaParameters properties;
     // The columns to keep of each row; none named: every column.
     QStringList columns;
+    // Sent along before it is known to be needed, to save a round trip: its own failure
+    // neither fails the call nor stops the other requests (see discoverAhead()).
+    bool ahead = false;
 };
 
 // SOAP 1.1 over HTTP POST. Each call sends its requests at once, waits for all of them in a
@@ -62,6 +65,9 @@ public:
     // Answers in the order of the requests; sent concurrently.
     QList<XmlaRowset> discover(const QList<XmlaDiscover> &requests, const QString &waitText);
     XmlaRowset discover(const XmlaDiscover &request, const QString &waitText);
+    // As discover(); an answer to a request sent `ahead` that failed comes back as none.
+    QList<std::optional<XmlaRowset>> discoverAhead(const QList<XmlaDiscover> &requests,
+                                                   const QString &waitText);
     XmlaExecuteResult execute(const QString &statement, const XmlaParameters &properties,
                               const QString &waitText);
 

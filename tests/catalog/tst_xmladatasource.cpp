@@ -244,6 +244,13 @@ private slots:
                   "Content-Type: text/html\r\n"),
             HttpStatus, "instead of a result: Bad Gateway Gone & > away.");
         row("empty 200", open, reply(200, "", xml), Truncated, "The server sent an empty reply.");
+        // The cube list goes along with the catalog list; its failure is told as its own.
+        const QByteArray cubes = recorded(QStringLiteral("cubes.xml"));
+        row("cube list fails", "MDSCHEMA_CUBES", reply(500, fault, {}), ServerFault,
+            "Unknown catalog 'Nope'");
+        row("cube list lacks a column", "MDSCHEMA_CUBES",
+            reply(200, QByteArray(cubes).replace("CUBE_NAME>", "X>"), {}), MissingColumn,
+            "MDSCHEMA_CUBES answer lacks the column CUBE_NAME");
         row("one of four fails", "MDSCHEMA_LEVELS", reply(500, fault, {}), ServerFault,
             "Unknown catalog 'Nope'");
         row("column missing", "MDSCHEMA_LEVELS",
@@ -358,11 +365,17 @@ private slots:
         std::optional<Failure> nested;
         indicator->onBegin = [&] {
             if (source)
-                QTimer::singleShot(50, [&] { nested = test::failureOf([&] { source->cubes(); }); });
+                QTimer::singleShot(50, [&] {
+                    nested = test::failureOf([&] {
+                        source->members(1, MemberQuery { "[Measures].[MeasuresLevel]", {} });
+                    });
+                });
         };
         source = XmlaDataSource::open(settings, QString());
+        QCOMPARE(source->cubes().size(), 4); // they came along with the catalogs
+        QCOMPARE(source->requestCount(), 2);
         server.delayMs = 300;
-        QCOMPARE(source->cubes().size(), 4);
+        QCOMPARE(source->cubeSchema(1)->dimensions.size(), 5);
         VERIFY_FAILURE(nested, XmlaFailure::Busy, "has not ended yet");
         QCOMPARE(indicator->ends, 2);
     }

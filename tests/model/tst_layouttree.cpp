@@ -66,6 +66,13 @@ private slots:
                                "2*@5 C>- 3 3", "3@6 C>- - 3" }));
         QCOMPARE(tree.countRootNodes(), 2);
         QCOMPARE(tree.add("[B]", "B")->index(), 7); // the freed key can be used again
+        // Put back where it stood, as undo does: before the siblings that stand later.
+        tree.insert(5, "[C]", "[C].[1]", "1");
+        tree.insert(1, QString(), "[Z]", "Z");
+        QCOMPARE(
+            links(tree),
+            QStringList({ "Z@1 ->- A B", "A@2 ->1 C B", "1@3 A>- 2 2", "2@4 A>- - 2", "C@5 ->1 B B",
+                          "1@6 C>- 2 3", "2*@7 C>- 3 3", "3@8 C>- - 3", "B@9 ->- - B" }));
     }
 
     // Every refused operation throws, with its code, and leaves the trees and list unchanged.
@@ -86,6 +93,8 @@ private slots:
             { ModelFailure::KeyNotFound, [&] { tree.remove("[B]"); } },
             { ModelFailure::PositionOutOfRange, [&] { tree.item(0); } },
             { ModelFailure::PositionOutOfRange, [&] { tree.item(3); } },
+            { ModelFailure::PositionOutOfRange, [&] { tree.insert(4, {}, "[Z]", "Z"); } },
+            { ModelFailure::KeyNotFound, [&] { tree.insert(3, "[B]", "[B].[1]", "1"); } },
             { ModelFailure::PositionOutOfRange, [&] { measures.text(1); } },
             { ModelFailure::PositionOutOfRange, [&] { measures.setTicked(-1, true); } },
             { ModelFailure::KeyExists, [&] { moveDimension(*tree.find("[A]"), other); } },

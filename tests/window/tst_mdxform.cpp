@@ -582,6 +582,13 @@ private slots:
         key(Qt::Key_F5);
         undo();
         QCOMPARE(outline(schema()), atLoad);
+
+        // A dimension from the middle of the tree comes back to its place, levels and all.
+        focusOn(schema(), "Time");
+        key(Qt::Key_1, Qt::ControlModifier);
+        undo();
+        QCOMPARE(outline(schema()), atLoad);
+        QCOMPARE(schema()->currentItem()->text(0), "Time");
     }
 
     // A click on Non Empty rebuilds the statement, and undo sets the box back with it.
