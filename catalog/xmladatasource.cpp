@@ -23,6 +23,12 @@ constexpr int MaxListedCatalogs = 20;
     throw XmlaFault(code, description, FailureSource::Xmla, QString(), QString());
 }
 
+// Flags of rows a user may not see, one per kind of object.
+const QStringList VisibilityFlags { QStringLiteral("DIMENSION_IS_VISIBLE"),
+                                    QStringLiteral("HIERARCHY_IS_VISIBLE"),
+                                    QStringLiteral("LEVEL_IS_VISIBLE"),
+                                    QStringLiteral("MEASURE_IS_VISIBLE") };
+
 class Rows
 {
 public:
@@ -38,14 +44,16 @@ public:
     // list them flagged; either way they are not part of the catalog.
     QList<XmlaRow> visibleRows() const
     {
-        static const QStringList flags { QStringLiteral("DIMENSION_IS_VISIBLE"),
-                                         QStringLiteral("HIERARCHY_IS_VISIBLE"),
-                                         QStringLiteral("LEVEL_IS_VISIBLE"),
-                                         QStringLiteral("MEASURE_IS_VISIBLE") };
+        QList<qsizetype> flags;
+        for (const QString &flag : VisibilityFlags) {
+            if (const qsizetype column = mRowset.column(flag); column >= 0)
+                flags.append(column);
+        }
         QList<XmlaRow> visible;
+        visible.reserve(mRowset.rows.size());
         for (const XmlaRow &row : mRowset.rows) {
-            const bool hidden = std::any_of(flags.cbegin(), flags.cend(), [&](const QString &f) {
-                const QString value = row.value(f).trimmed();
+            const bool hidden = std::any_of(flags.cbegin(), flags.cend(), [&](qsizetype flag) {
+                const QString value = XmlaRowset::value(row, flag).trimmed();
                 return value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0
                     || value == QLatin1String("0");
             });
@@ -57,38 +65,38 @@ public:
 
     QString text(const XmlaRow &row, const QString &column) const
     {
-        const auto it = row.constFind(column);
-        if (it == row.constEnd())
+        const QString value = mRowset.value(row, column);
+        if (value.isNull())
             fail(XmlaFailure::MissingColumn,
                  QStringLiteral("The server's %1 answer lacks the column %2, which this program "
                                 "needs.")
                      .arg(mRequestType, column));
-        return *it;
+        return value;
     }
 
     QString optionalText(const XmlaRow &row, const QString &column) const
     {
-        return row.value(column);
+        return mRowset.value(row, column);
     }
 
     // A missing optional number sorts after all given ones, keeping the server's order; an
     // empty element (<MEMBER_ORDINAL/>) is as good as a missing one.
     int number(const XmlaRow &row, const QString &column, bool required) const
     {
-        const auto it = row.constFind(column);
-        if (it == row.constEnd() || (!required && it->trimmed().isEmpty())) {
+        const QString value = mRowset.value(row, column);
+        if (value.isNull() || (!required && value.trimmed().isEmpty())) {
             if (required)
                 text(row, column); // throws
             return INT_MAX;
         }
         bool ok = false;
-        const int value = it->trimmed().toInt(&ok);
+        const int number = value.trimmed().toInt(&ok);
         if (!ok)
             fail(XmlaFailure::BadValue,
                  QStringLiteral("The server's %1 answer holds \"%2\" in the column %3, where a "
                                 "number belongs.")
-                     .arg(mRequestType, it->left(40), column));
-        return value;
+                     .arg(mRequestType, value.left(40), column));
+        return number;
     }
 
 private:
@@ -103,6 +111,21 @@ const QString MemberName = QStringLiteral("MEMBER_NAME");
 const QString MemberUnique = QStringLiteral("MEMBER_UNIQUE_NAME");
 const QString MemberOrdinal = QStringLiteral("MEMBER_ORDINAL");
 const QString ChildCount = QStringLiteral("CHILDREN_CARDINALITY");
+
+// The columns a schema is built of: only these are kept of the answers, which for a big cube
+// hold many times more.
+const QStringList DimensionColumns { QStringLiteral("DIMENSION_NAME"), DimensionUnique,
+                                     QStringLiteral("DIMENSION_ORDINAL"),
+                                     QStringLiteral("DEFAULT_HIERARCHY"),
+                                     QStringLiteral("DIMENSION_IS_VISIBLE") };
+const QStringList HierarchyColumns { QStringLiteral("HIERARCHY_NAME"), HierarchyUnique,
+                                     DimensionUnique, QStringLiteral("HIERARCHY_ORDINAL"),
+                                     QStringLiteral("HIERARCHY_IS_VISIBLE") };
+const QStringList LevelColumns { QStringLiteral("LEVEL_NAME"), LevelUnique, HierarchyUnique,
+                                 QStringLiteral("LEVEL_NUMBER"),
+                                 QStringLiteral("LEVEL_IS_VISIBLE") };
+const QStringList MeasureColumns { MemberName, LevelUnique, MemberOrdinal,
+                                   QStringLiteral("MEASURE_IS_VISIBLE") };
 
 // Items of a parent (by the parent's unique name) with the ordinal they are sorted by.
 template<typename T> using ByParent = QHash<QString, QList<std::pair<int, T>>>;
@@ -184,9 +207,9 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
 {
     std::shared_ptr<XmlaDataSource> source(new XmlaDataSource(std::move(settings)));
     XmlaClient &client = source->mClient;
-    const XmlaRowset answer
-        = client.discover(XmlaDiscover { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, {} },
-                          QStringLiteral("Connecting to %1…").arg(client.displayUrl()));
+    const XmlaRowset answer = client.discover(
+        XmlaDiscover { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, { CatalogName }, {} },
+        QStringLiteral("Connecting to %1…").arg(client.displayUrl()));
     const Rows rows(answer, QStringLiteral("DBSCHEMA_CATALOGS"));
     QStringList names;
     for (const XmlaRow &row : rows.rows())
@@ -226,8 +249,12 @@ QList<CubeInfo> XmlaDataSource::cubes()
     XmlaParameters properties = catalogProperty();
     properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
     const XmlaRowset answer = mClient.discover(
-        XmlaDiscover {
-            QStringLiteral("MDSCHEMA_CUBES"), { { CatalogName, mCatalog } }, properties, {} },
+        XmlaDiscover { QStringLiteral("MDSCHEMA_CUBES"),
+                       { { CatalogName, mCatalog } },
+                       properties,
+                       { CatalogName, CubeName, QStringLiteral("CUBE_SOURCE"),
+                         QStringLiteral("CUBE_TYPE"), QStringLiteral("DESCRIPTION") },
+                       {} },
         QStringLiteral("Reading the cubes of %1…").arg(mCatalog));
     const Rows rows(answer, QStringLiteral("MDSCHEMA_CUBES"));
     QList<CubeInfo> cubes;
@@ -263,10 +290,23 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
         { QStringLiteral("DIMENSION_UNIQUE_NAME"), QStringLiteral("[Measures]") });
     const QList<XmlaRowset> answers = mClient.discover(
         {
-            XmlaDiscover { QStringLiteral("MDSCHEMA_DIMENSIONS"), restrictions, properties, {} },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_HIERARCHIES"), restrictions, properties, {} },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties, {} },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"), memberRestrictions, properties, {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_DIMENSIONS"),
+                           restrictions,
+                           properties,
+                           DimensionColumns,
+                           {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_HIERARCHIES"),
+                           restrictions,
+                           properties,
+                           HierarchyColumns,
+                           {} },
+            XmlaDiscover {
+                QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties, LevelColumns, {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"),
+                           memberRestrictions,
+                           properties,
+                           MeasureColumns,
+                           {} },
         },
         QStringLiteral("Reading the cube \"%1\"…").arg(cube));
     if (answers.at(0).rows.isEmpty())
@@ -304,22 +344,24 @@ QList<MemberInfo> XmlaDataSource::members(int cubeIndex, const MemberQuery &quer
     }
     XmlaParameters properties = catalogProperty();
     properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
-    const XmlaRowset answer
-        = mClient.discover(XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"),
-                                          restrictions,
-                                          properties,
-                                          { MemberName, MemberUnique, MemberOrdinal, ChildCount } },
-                           QStringLiteral("Reading the members of %1…")
-                               .arg(children ? query.parentUniqueName : query.levelUniqueName));
-    const Rows rows(answer, QStringLiteral("MDSCHEMA_MEMBERS"));
+    // Each row becomes a member as it is read, a slice of the answer per turn of the event
+    // loop, so that a level of many members never holds the window up in one go.
+    XmlaRowset kept;
+    kept.columns = { MemberName, MemberUnique, MemberOrdinal, ChildCount };
+    const Rows rows(kept, QStringLiteral("MDSCHEMA_MEMBERS"));
     QList<std::pair<int, MemberInfo>> members;
-    members.reserve(answer.rows.size());
-    for (const XmlaRow &row : rows.visibleRows()) {
+    XmlaDiscover request {
+        QStringLiteral("MDSCHEMA_MEMBERS"), restrictions, properties, kept.columns, {}
+    };
+    request.rowSink = [&](XmlaRow &&row) {
         const int childCount = rows.number(row, ChildCount, false);
         members.append({ rows.number(row, MemberOrdinal, false),
                          MemberInfo { rows.text(row, MemberName), rows.text(row, MemberUnique),
                                       childCount == INT_MAX ? 0 : childCount } });
-    }
+    };
+    mClient.discover(request,
+                     QStringLiteral("Reading the members of %1…")
+                         .arg(children ? query.parentUniqueName : query.levelUniqueName));
     return sortedByOrdinal(std::move(members));
 }
 

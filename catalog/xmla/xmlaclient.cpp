@@ -159,6 +159,11 @@ struct XmlaClient::Exchange
     {
         try {
             work();
+        } catch (const XmlaFault &failure) {
+            // A row sink's failure says what was wrong with the answer.
+            if (!thrown)
+                thrown = failure;
+            stop(Abort::Unreadable);
         } catch (...) {
             stop(Abort::Unreadable);
         }
@@ -264,6 +269,7 @@ struct XmlaClient::Exchange
     bool done = false;
     bool readerFinished = false;
     QStringList sslErrors;
+    std::optional<XmlaFault> thrown; // by a row sink
 };
 
 // The requests of one call while they are out: one failed answer stops the others, the wait
@@ -387,8 +393,10 @@ QList<XmlaRowset> XmlaClient::discover(const QList<XmlaDiscover> &requests, cons
             QByteArrayLiteral("\"urn:schemas-microsoft-com:xml-analysis:Discover\""),
             request.columns.isEmpty()
                 ? mSettings.responseLimit
-                : std::max(mSettings.responseLimit, XmlaSettings::KeptColumnsResponseLimit)));
+                : std::max(mSettings.responseLimit, mSettings.keptColumnsLimit)));
         exchanges.back()->reader.keepColumns(request.columns);
+        if (request.rowSink)
+            exchanges.back()->reader.setRowSink(request.rowSink);
     }
     run(exchanges, waitText);
     QList<XmlaRowset> answers;
@@ -545,10 +553,12 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
     switch (exchange.abort) {
     case Exchange::Abort::TooLarge:
         return failure(XmlaFailure::TooLarge,
-                       QStringLiteral("The server's answer is larger than %1, far more than the "
-                                      "metadata of a catalog should be; reading stopped there.")
-                           .arg(megabytes(mSettings.responseLimit)));
+                       QStringLiteral("The server's answer is larger than %1, far more than it "
+                                      "should be; reading stopped there.")
+                           .arg(megabytes(exchange.limit)));
     case Exchange::Abort::Unreadable:
+        if (exchange.thrown)
+            return exchange.thrown;
         return failure(XmlaFailure::NotXml,
                        QStringLiteral("The server's answer could not be read."));
     case Exchange::Abort::Sibling:
