@@ -36,6 +36,10 @@ public:
         : mRowset(rowset)
         , mRequestType(std::move(requestType))
     {
+        for (const QString &flag : VisibilityFlags) {
+            if (const qsizetype column = mRowset.column(flag); column >= 0)
+                mFlags.append(column);
+        }
     }
 
     const QList<XmlaRow> &rows() const { return mRowset.rows; }
@@ -44,23 +48,22 @@ public:
     // list them flagged; either way they are not part of the catalog.
     QList<XmlaRow> visibleRows() const
     {
-        QList<qsizetype> flags;
-        for (const QString &flag : VisibilityFlags) {
-            if (const qsizetype column = mRowset.column(flag); column >= 0)
-                flags.append(column);
-        }
         QList<XmlaRow> visible;
         visible.reserve(mRowset.rows.size());
         for (const XmlaRow &row : mRowset.rows) {
-            const bool hidden = std::any_of(flags.cbegin(), flags.cend(), [&](qsizetype flag) {
-                const QString value = XmlaRowset::value(row, flag).trimmed();
-                return value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0
-                    || value == QLatin1String("0");
-            });
-            if (!hidden)
+            if (isVisible(row))
                 visible.append(row);
         }
         return visible;
+    }
+
+    bool isVisible(const XmlaRow &row) const
+    {
+        return std::none_of(mFlags.cbegin(), mFlags.cend(), [&](qsizetype flag) {
+            const QString value = XmlaRowset::value(row, flag).trimmed();
+            return value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0
+                || value == QLatin1String("0");
+        });
     }
 
     QString text(const XmlaRow &row, const QString &column) const
@@ -102,6 +105,7 @@ public:
 private:
     const XmlaRowset &mRowset;
     QString mRequestType;
+    QList<qsizetype> mFlags; // the visibility flags among the columns
 };
 
 const QString DimensionUnique = QStringLiteral("DIMENSION_UNIQUE_NAME");
@@ -150,18 +154,24 @@ ByParent<MemberInfo> membersByLevel(const Rows &rows)
     return members;
 }
 
-ByParent<LevelInfo> levelsByHierarchy(const Rows &rows, const ByParent<MemberInfo> &members)
+// A level row as a level of its hierarchy; its members come with attachMembers().
+void addLevel(const Rows &rows, const XmlaRow &row, ByParent<LevelInfo> &levels)
 {
-    ByParent<LevelInfo> levels;
-    for (const XmlaRow &row : rows.visibleRows()) {
-        LevelInfo level { rows.text(row, QStringLiteral("LEVEL_NAME")),
-                          rows.text(row, LevelUnique),
-                          {} };
-        level.members = sortedByOrdinal(members.value(level.uniqueName));
-        levels[rows.text(row, HierarchyUnique)].append(
-            { rows.number(row, QStringLiteral("LEVEL_NUMBER"), true), std::move(level) });
+    if (!rows.isVisible(row))
+        return;
+    LevelInfo level { rows.text(row, QStringLiteral("LEVEL_NAME")),
+                      rows.text(row, LevelUnique),
+                      {} };
+    levels[rows.text(row, HierarchyUnique)].append(
+        { rows.number(row, QStringLiteral("LEVEL_NUMBER"), true), std::move(level) });
+}
+
+void attachMembers(ByParent<LevelInfo> &levels, const ByParent<MemberInfo> &members)
+{
+    for (auto &list : levels) {
+        for (auto &item : list)
+            item.second.members = sortedByOrdinal(members.value(item.second.uniqueName));
     }
-    return levels;
 }
 
 // Dimensions that list hierarchies, all hidden, are left out by the caller: they hold nothing
@@ -181,6 +191,35 @@ ByParent<HierarchyInfo> hierarchiesByDimension(const Rows &rows, const ByParent<
             { rows.number(row, QStringLiteral("HIERARCHY_ORDINAL"), false), std::move(hierarchy) });
     }
     return hierarchies;
+}
+
+// The schema of the dimension, hierarchy and measure answers and the levels read already.
+CubeSchema assemble(const XmlaRowset &dimensions, const XmlaRowset &hierarchies,
+                    ByParent<LevelInfo> levels, const XmlaRowset &members)
+{
+    const Rows dimensionRows(dimensions, QStringLiteral("MDSCHEMA_DIMENSIONS"));
+    QSet<QString> hiddenOnly;
+    attachMembers(levels, membersByLevel(Rows(members, QStringLiteral("MDSCHEMA_MEMBERS"))));
+    const ByParent<HierarchyInfo> hierarchiesOf = hierarchiesByDimension(
+        Rows(hierarchies, QStringLiteral("MDSCHEMA_HIERARCHIES")), levels, hiddenOnly);
+    QList<std::pair<int, DimensionInfo>> ordered;
+    for (const XmlaRow &row : dimensionRows.visibleRows()) {
+        DimensionInfo dimension { dimensionRows.text(row, QStringLiteral("DIMENSION_NAME")),
+                                  dimensionRows.text(row, DimensionUnique),
+                                  {} };
+        if (hiddenOnly.contains(dimension.uniqueName))
+            continue;
+        dimension.hierarchies = sortedByOrdinal(hierarchiesOf.value(dimension.uniqueName));
+        // Position 0 is the dimension's default hierarchy, the others follow by ordinal.
+        const QString defaultHierarchy
+            = dimensionRows.optionalText(row, QStringLiteral("DEFAULT_HIERARCHY"));
+        std::stable_partition(
+            dimension.hierarchies.begin(), dimension.hierarchies.end(),
+            [&](const HierarchyInfo &h) { return h.uniqueName == defaultHierarchy; });
+        ordered.append({ dimensionRows.number(row, QStringLiteral("DIMENSION_ORDINAL"), true),
+                         std::move(dimension) });
+    }
+    return CubeSchema { sortedByOrdinal(std::move(ordered)) };
 }
 
 } // namespace
@@ -288,6 +327,12 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
     XmlaParameters memberRestrictions = restrictions;
     memberRestrictions.append(
         { QStringLiteral("DIMENSION_UNIQUE_NAME"), QStringLiteral("[Measures]") });
+    // The levels, many times more than the rest on a big cube, become levels as they are read.
+    XmlaRowset levelColumns;
+    levelColumns.columns = LevelColumns;
+    const Rows levelRows(levelColumns, QStringLiteral("MDSCHEMA_LEVELS"));
+    ByParent<LevelInfo> levels;
+    const auto addLevelRow = [&](XmlaRow &&row) { addLevel(levelRows, row, levels); };
     const QList<XmlaRowset> answers = mClient.discover(
         {
             XmlaDiscover { QStringLiteral("MDSCHEMA_DIMENSIONS"),
@@ -300,8 +345,8 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
                            properties,
                            HierarchyColumns,
                            {} },
-            XmlaDiscover {
-                QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties, LevelColumns, {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties,
+                           LevelColumns, addLevelRow },
             XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"),
                            memberRestrictions,
                            properties,
@@ -315,7 +360,7 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
                             "removed since the cube list was read?")
                  .arg(cube));
     auto schema = std::make_shared<const CubeSchema>(
-        buildSchema(answers.at(0), answers.at(1), answers.at(2), answers.at(3)));
+        assemble(answers.at(0), answers.at(1), std::move(levels), answers.at(3)));
     mSchemas.insert(cubeIndex, schema);
     return schema;
 }
@@ -368,31 +413,11 @@ QList<MemberInfo> XmlaDataSource::members(int cubeIndex, const MemberQuery &quer
 CubeSchema XmlaDataSource::buildSchema(const XmlaRowset &dimensions, const XmlaRowset &hierarchies,
                                        const XmlaRowset &levels, const XmlaRowset &members)
 {
-    const Rows dimensionRows(dimensions, QStringLiteral("MDSCHEMA_DIMENSIONS"));
-    QSet<QString> hiddenOnly;
-    const ByParent<HierarchyInfo> hierarchiesOf = hierarchiesByDimension(
-        Rows(hierarchies, QStringLiteral("MDSCHEMA_HIERARCHIES")),
-        levelsByHierarchy(Rows(levels, QStringLiteral("MDSCHEMA_LEVELS")),
-                          membersByLevel(Rows(members, QStringLiteral("MDSCHEMA_MEMBERS")))),
-        hiddenOnly);
-    QList<std::pair<int, DimensionInfo>> ordered;
-    for (const XmlaRow &row : dimensionRows.visibleRows()) {
-        DimensionInfo dimension { dimensionRows.text(row, QStringLiteral("DIMENSION_NAME")),
-                                  dimensionRows.text(row, DimensionUnique),
-                                  {} };
-        if (hiddenOnly.contains(dimension.uniqueName))
-            continue;
-        dimension.hierarchies = sortedByOrdinal(hierarchiesOf.value(dimension.uniqueName));
-        // Position 0 is the dimension's default hierarchy, the others follow by ordinal.
-        const QString defaultHierarchy
-            = dimensionRows.optionalText(row, QStringLiteral("DEFAULT_HIERARCHY"));
-        std::stable_partition(
-            dimension.hierarchies.begin(), dimension.hierarchies.end(),
-            [&](const HierarchyInfo &h) { return h.uniqueName == defaultHierarchy; });
-        ordered.append({ dimensionRows.number(row, QStringLiteral("DIMENSION_ORDINAL"), true),
-                         std::move(dimension) });
-    }
-    return CubeSchema { sortedByOrdinal(std::move(ordered)) };
+    const Rows levelRows(levels, QStringLiteral("MDSCHEMA_LEVELS"));
+    ByParent<LevelInfo> levelsOf;
+    for (const XmlaRow &row : levels.rows)
+        addLevel(levelRows, row, levelsOf);
+    return assemble(dimensions, hierarchies, std::move(levelsOf), members);
 }
 
 QueryResult XmlaDataSource::execute(const QString &statement)
