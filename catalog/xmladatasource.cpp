@@ -136,9 +136,12 @@ template<typename T> using ByParent = QHash<QString, QList<std::pair<int, T>>>;
 
 template<typename T> QList<T> sortedByOrdinal(QList<std::pair<int, T>> items)
 {
-    std::stable_sort(items.begin(), items.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    // Servers mostly list in order already: then a long list costs one pass, not a sort.
+    const auto byOrdinal = [](const auto &a, const auto &b) { return a.first < b.first; };
+    if (!std::is_sorted(items.cbegin(), items.cend(), byOrdinal))
+        std::stable_sort(items.begin(), items.end(), byOrdinal);
     QList<T> sorted;
+    sorted.reserve(items.size());
     for (auto &item : items)
         sorted.append(std::move(item.second));
     return sorted;
