@@ -130,6 +130,14 @@ private slots:
             discoverAnswer("<!-- a\nb --><row></rov>"),
             "failed 8004b10c The server's reply is not well-formed XML (line 3, column 17: Opening "
             "and ending tag mismatch: row line 3 and rov).|MdxWizard.Xmla||");
+        // A prefix never declared, and a document type (which SOAP forbids, and whose entities
+        // could blow a short answer up): neither is read as an answer.
+        row("prefix never declared", discoverAnswer("<row><x:CUBE_NAME>a</x:CUBE_NAME></row>"),
+            "failed 8004b10c The server's reply is not well-formed XML (line 2, column");
+        row("document type with an entity",
+            discoverAnswer("<row><CUBE_NAME>&e;</CUBE_NAME></row>",
+                           R"(<?xml version="1.0"?><!DOCTYPE e [<!ENTITY e "boom">]>)"),
+            "failed 8004b10c The server's reply is not well-formed XML (line 2, column");
         // The right names in the wrong namespace.
         row("SOAP 1.2 envelope",
             discoverAnswer("<row/>").replace("http://schemas.xmlsoap.org/soap/envelope/",
