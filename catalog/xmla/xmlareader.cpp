@@ -31,6 +31,8 @@ struct XmlaSax
                              int /*defaultedCount*/, const xmlChar **attributes)
     {
         XmlaResponseReader &r = of(reader);
+        if (r.mEnding)
+            return;
         // Attributes matter to faults, errors and results only; rows never read them.
         if (r.mSkipDepth > 0
             || (r.mPart == XmlaResponseReader::Part::Rowset
@@ -51,21 +53,25 @@ struct XmlaSax
                        &list);
     }
 
+    // What the parser reads only once told the text has ended was cut by that end: it is
+    // looked at for errors, never taken as content.
     static void endElement(void *reader, const xmlChar *, const xmlChar *, const xmlChar *)
     {
-        of(reader).endElement();
+        if (!of(reader).mEnding)
+            of(reader).endElement();
     }
 
     static void characters(void *reader, const xmlChar *text, int length)
     {
-        of(reader).text(reinterpret_cast<const char *>(text), length);
+        if (!of(reader).mEnding)
+            of(reader).text(reinterpret_cast<const char *>(text), length);
     }
 
     // Warnings pass; an error (a prefix never declared, say) fails the answer as a fatal one does.
     static void error(void *reader, xmlErrorPtr error)
     {
         if (error && error->level >= XML_ERR_ERROR)
-            of(reader).parseError(error->line, error->int2,
+            of(reader).parseError(error->code, error->line, error->int2,
                                   QString::fromUtf8(error->message).trimmed());
     }
 
@@ -120,8 +126,10 @@ void XmlaResponseReader::addData(const QByteArray &chunk)
 
 void XmlaResponseReader::finish()
 {
-    if (!mFailure && !mEnvelopeClosed)
+    if (!mFailure && !mEnvelopeClosed) {
         take(mDecoder.decode({}, true));
+        endOfText();
+    }
     checkComplete();
 }
 
@@ -130,8 +138,11 @@ void XmlaResponseReader::take(const XmlaTextDecoder::Text &decoded)
 {
     mUnparsed += decoded.text;
     parseText();
-    if (decoded.error && !mEnvelopeClosed)
-        fail(XmlaFailure::Encoding, *decoded.error);
+    if (decoded.error) {
+        endOfText();
+        if (!mEnvelopeClosed)
+            fail(XmlaFailure::Encoding, *decoded.error);
+    }
 }
 
 // Hands the decoded text to the parser, but for the first half of a surrogate pair whose
@@ -151,13 +162,30 @@ void XmlaResponseReader::parseText()
     if (!text.isEmpty()) {
         mStarted = true;
         const QByteArray utf8 = text.toUtf8();
+        mFed += utf8.size();
         xmlParseChunk(mParser.get(), utf8.constData(), int(utf8.size()), 0);
     }
     mUnparsed.remove(0, size);
 }
 
-void XmlaResponseReader::parseError(int line, int column, const QString &message)
+// No more text will come. The parser looks ahead for the end of a tag before it reads one,
+// and how far it got depends on where the text was split; told that the text has ended, it
+// reads all it has, so that an error in it is found however the answer came.
+void XmlaResponseReader::endOfText()
 {
+    if (mFailure || mEnvelopeClosed || !mStarted)
+        return;
+    mEnding = true;
+    xmlParseChunk(mParser.get(), nullptr, 0, 1);
+    mEnding = false;
+}
+
+void XmlaResponseReader::parseError(int code, int line, int column, const QString &message)
+{
+    // What the parser finds at the end of the text is the text's end, which the caller
+    // reports as such (cut short, or a bad byte).
+    if (mEnding && (code == XML_ERR_DOCUMENT_END || xmlByteConsumed(mParser.get()) >= mFed))
+        return;
     fail(XmlaFailure::NotXml,
          QStringLiteral("The server's reply is not well-formed XML (line %1, column %2: %3).")
              .arg(line)

@@ -70,6 +70,7 @@ private:
 
     void take(const XmlaTextDecoder::Text &decoded);
     void parseText();
+    void endOfText();
     // Names in UTF-8 as the parser gives them; `ns` may be null.
     void startElement(const char *ns, const char *name, const QXmlStreamAttributes *attributes);
     bool startInEnvelope(const QString &ns, const QString &name, int depth);
@@ -79,7 +80,7 @@ private:
     void endElement();
     void endPart();
     void text(const char *text, int length);
-    void parseError(int line, int column, const QString &message);
+    void parseError(int code, int line, int column, const QString &message);
     void checkComplete();
     void fail(qint32 code, const QString &description);
     void failFromFault();
@@ -89,6 +90,8 @@ private:
     std::unique_ptr<_xmlParserCtxt, ParserDeleter> mParser;
     QString mUnparsed; // decoded, not yet given to the parser (half a surrogate pair)
     bool mStarted = false; // some text was given to the parser
+    qint64 mFed = 0; // bytes given to the parser
+    bool mEnding = false; // the parser is reading the last of the text
     qint64 mBytes = 0;
 
     // The names of the open elements, outermost first; kept only where a part asks for its
