@@ -159,11 +159,6 @@ struct XmlaClient::Exchange
     {
         try {
             work();
-        } catch (const XmlaFault &failure) {
-            // A row sink's failure says what was wrong with the answer.
-            if (!thrown)
-                thrown = failure;
-            stop(Abort::Unreadable);
         } catch (...) {
             stop(Abort::Unreadable);
         }
@@ -269,7 +264,6 @@ struct XmlaClient::Exchange
     bool done = false;
     bool readerFinished = false;
     QStringList sslErrors;
-    std::optional<XmlaFault> thrown; // by a row sink
 };
 
 // The requests of one call while they are out: one failed answer stops the others, the wait
@@ -557,8 +551,6 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
                                       "should be; reading stopped there.")
                            .arg(megabytes(exchange.limit)));
     case Exchange::Abort::Unreadable:
-        if (exchange.thrown)
-            return exchange.thrown;
         return failure(XmlaFailure::NotXml,
                        QStringLiteral("The server's answer could not be read."));
     case Exchange::Abort::Sibling:

@@ -111,6 +111,23 @@ XmlaResponseReader::XmlaResponseReader(Kind kind)
 
 XmlaResponseReader::~XmlaResponseReader() = default;
 
+// The sink runs inside the parser's callbacks, which are C: nothing may be thrown through them.
+void XmlaResponseReader::setRowSink(std::function<void(XmlaRowset::Row &&)> sink)
+{
+    mRowset.setRowSink([this, sink = std::move(sink)](XmlaRowset::Row &&row) {
+        try {
+            sink(std::move(row));
+        } catch (const XmlaFault &failure) {
+            if (!mFailure)
+                mFailure = failure;
+        } catch (...) {
+            fail(XmlaFailure::NotXml, QStringLiteral("The server's answer could not be read."));
+        }
+        if (mFailure)
+            xmlStopParser(mParser.get());
+    });
+}
+
 void XmlaResponseReader::setHttpCharset(const QByteArray &charset)
 {
     mDecoder.setHttpCharset(charset);

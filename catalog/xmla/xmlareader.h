@@ -38,11 +38,9 @@ public:
     void setHttpCharset(const QByteArray &charset);
     // A rowset keeps only these columns (all when none is named).
     void keepColumns(const QStringList &columns) { mRowset.keepColumns(columns); }
-    // Each row goes to `sink` as soon as it is read, rather than into rowset().
-    void setRowSink(std::function<void(XmlaRowset::Row &&)> sink)
-    {
-        mRowset.setRowSink(std::move(sink));
-    }
+    // Each row goes to `sink` as soon as it is read, rather than into rowset(). A failure the
+    // sink throws is the answer's: reading stops there.
+    void setRowSink(std::function<void(XmlaRowset::Row &&)> sink);
     void addData(const QByteArray &chunk);
     // The body is complete. After this, failure() tells whether it was a good answer.
     void finish();
