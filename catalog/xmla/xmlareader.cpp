@@ -97,6 +97,9 @@ void XmlaResponseReader::ParserDeleter::operator()(_xmlParserCtxt *parser) const
 XmlaResponseReader::XmlaResponseReader(Kind kind)
     : mKind(kind)
 {
+    // libxml2 sets up its globals once, before any thread may parse.
+    static const bool initialised = (xmlInitParser(), true);
+    Q_UNUSED(initialised);
     static xmlSAXHandler sax = XmlaSax::handler();
     mParser.reset(xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr));
     if (!mParser) {
