@@ -1,14 +1,15 @@
 // catalog-probe [--connect] "<connection string>": opens the connection, lists the cubes and
 // loads every cube's schema the way the window does, and prints the wall time and the HTTP
-// requests of each step. With --connect it does what Connect does to fill the window instead:
-// the first cube's schema tree and measures, after the cube list. Works for every data source;
-// local ones simply send no requests.
+// requests of each step, and the peak memory of the process. With --connect it does what
+// Connect does to fill the window instead: the first cube's schema tree and measures, after the
+// cube list. Works for every data source; local ones simply send no requests.
 #include "catalog/catalog.h"
 #include "model/failure.h"
 #include "model/query.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStringList>
 #include <QTextStream>
 
@@ -49,8 +50,8 @@ QString plural(qsizetype count, const char *one, const char *many)
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }
 
-// What a cube load touches: every dimension, its first hierarchy's levels, and the members a
-// level carries (only the Measures level has any).
+// What a cube load touches: every dimension, its first hierarchy's levels, and the measures.
+// The members of other levels are asked of a server only when a user opens the member window.
 QString walk(const CubeDef &cube)
 {
     qsizetype dimensions = 0;
@@ -63,12 +64,26 @@ QString walk(const CubeDef &cube)
             continue;
         for (const Level &level : hierarchies.item(0).levels()) {
             ++levels;
-            members += level.members().count();
+            if (level.uniqueName().startsWith(u"[Measures]."))
+                members += level.members().count();
         }
     }
     return plural(dimensions, "dimension", "dimensions") + QStringLiteral(", ")
         + plural(levels, "level", "levels") + QStringLiteral(", ")
         + plural(members, "measure", "measures");
+}
+
+// The process's peak resident memory, as the kernel counts it.
+QString peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return QString::fromLatin1(line.mid(6).simplified());
+    }
+    return QStringLiteral("unknown");
 }
 
 void printTable(QTextStream &out, const QList<Row> &rows)
@@ -175,6 +190,7 @@ int run(const QString &connectionString, bool connectOnly)
         return 1;
     }
     printTable(out, probe.rows);
+    out << "peak memory: " << peakMemory() << '\n';
     return 0;
 }
 

@@ -23,6 +23,12 @@ constexpr int MaxListedCatalogs = 20;
     throw XmlaFault(code, description, FailureSource::Xmla, QString(), QString());
 }
 
+// Flags of rows a user may not see, one per kind of object.
+const QStringList VisibilityFlags { QStringLiteral("DIMENSION_IS_VISIBLE"),
+                                    QStringLiteral("HIERARCHY_IS_VISIBLE"),
+                                    QStringLiteral("LEVEL_IS_VISIBLE"),
+                                    QStringLiteral("MEASURE_IS_VISIBLE") };
+
 class Rows
 {
 public:
@@ -30,6 +36,10 @@ public:
         : mRowset(rowset)
         , mRequestType(std::move(requestType))
     {
+        for (const QString &flag : VisibilityFlags) {
+            if (const qsizetype column = mRowset.column(flag); column >= 0)
+                mFlags.append(column);
+        }
     }
 
     const QList<XmlaRow> &rows() const { return mRowset.rows; }
@@ -38,62 +48,64 @@ public:
     // list them flagged; either way they are not part of the catalog.
     QList<XmlaRow> visibleRows() const
     {
-        static const QStringList flags { QStringLiteral("DIMENSION_IS_VISIBLE"),
-                                         QStringLiteral("HIERARCHY_IS_VISIBLE"),
-                                         QStringLiteral("LEVEL_IS_VISIBLE"),
-                                         QStringLiteral("MEASURE_IS_VISIBLE") };
         QList<XmlaRow> visible;
+        visible.reserve(mRowset.rows.size());
         for (const XmlaRow &row : mRowset.rows) {
-            const bool hidden = std::any_of(flags.cbegin(), flags.cend(), [&](const QString &f) {
-                const QString value = row.value(f).trimmed();
-                return value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0
-                    || value == QLatin1String("0");
-            });
-            if (!hidden)
+            if (isVisible(row))
                 visible.append(row);
         }
         return visible;
     }
 
+    bool isVisible(const XmlaRow &row) const
+    {
+        return std::none_of(mFlags.cbegin(), mFlags.cend(), [&](qsizetype flag) {
+            const QString value = XmlaRowset::value(row, flag).trimmed();
+            return value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0
+                || value == QLatin1String("0");
+        });
+    }
+
     QString text(const XmlaRow &row, const QString &column) const
     {
-        const auto it = row.constFind(column);
-        if (it == row.constEnd())
+        const QString value = mRowset.value(row, column);
+        if (value.isNull())
             fail(XmlaFailure::MissingColumn,
                  QStringLiteral("The server's %1 answer lacks the column %2, which this program "
                                 "needs.")
                      .arg(mRequestType, column));
-        return *it;
+        return value;
     }
 
     QString optionalText(const XmlaRow &row, const QString &column) const
     {
-        return row.value(column);
+        return mRowset.value(row, column);
     }
 
     // A missing optional number sorts after all given ones, keeping the server's order; an
     // empty element (<MEMBER_ORDINAL/>) is as good as a missing one.
     int number(const XmlaRow &row, const QString &column, bool required) const
     {
-        const auto it = row.constFind(column);
-        if (it == row.constEnd() || (!required && it->trimmed().isEmpty())) {
+        const QString value = mRowset.value(row, column);
+        if (value.isNull() || (!required && value.trimmed().isEmpty())) {
             if (required)
                 text(row, column); // throws
             return INT_MAX;
         }
         bool ok = false;
-        const int value = it->trimmed().toInt(&ok);
+        const int number = value.trimmed().toInt(&ok);
         if (!ok)
             fail(XmlaFailure::BadValue,
                  QStringLiteral("The server's %1 answer holds \"%2\" in the column %3, where a "
                                 "number belongs.")
-                     .arg(mRequestType, it->left(40), column));
-        return value;
+                     .arg(mRequestType, value.left(40), column));
+        return number;
     }
 
 private:
     const XmlaRowset &mRowset;
     QString mRequestType;
+    QList<qsizetype> mFlags; // the visibility flags among the columns
 };
 
 const QString DimensionUnique = QStringLiteral("DIMENSION_UNIQUE_NAME");
@@ -104,14 +116,32 @@ const QString MemberUnique = QStringLiteral("MEMBER_UNIQUE_NAME");
 const QString MemberOrdinal = QStringLiteral("MEMBER_ORDINAL");
 const QString ChildCount = QStringLiteral("CHILDREN_CARDINALITY");
 
+// The columns a schema is built of: only these are kept of the answers, which for a big cube
+// hold many times more.
+const QStringList DimensionColumns { QStringLiteral("DIMENSION_NAME"), DimensionUnique,
+                                     QStringLiteral("DIMENSION_ORDINAL"),
+                                     QStringLiteral("DEFAULT_HIERARCHY"),
+                                     QStringLiteral("DIMENSION_IS_VISIBLE") };
+const QStringList HierarchyColumns { QStringLiteral("HIERARCHY_NAME"), HierarchyUnique,
+                                     DimensionUnique, QStringLiteral("HIERARCHY_ORDINAL"),
+                                     QStringLiteral("HIERARCHY_IS_VISIBLE") };
+const QStringList LevelColumns { QStringLiteral("LEVEL_NAME"), LevelUnique, HierarchyUnique,
+                                 QStringLiteral("LEVEL_NUMBER"),
+                                 QStringLiteral("LEVEL_IS_VISIBLE") };
+const QStringList MeasureColumns { MemberName, LevelUnique, MemberOrdinal,
+                                   QStringLiteral("MEASURE_IS_VISIBLE") };
+
 // Items of a parent (by the parent's unique name) with the ordinal they are sorted by.
 template<typename T> using ByParent = QHash<QString, QList<std::pair<int, T>>>;
 
 template<typename T> QList<T> sortedByOrdinal(QList<std::pair<int, T>> items)
 {
-    std::stable_sort(items.begin(), items.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    // Servers mostly list in order already: then a long list costs one pass, not a sort.
+    const auto byOrdinal = [](const auto &a, const auto &b) { return a.first < b.first; };
+    if (!std::is_sorted(items.cbegin(), items.cend(), byOrdinal))
+        std::stable_sort(items.begin(), items.end(), byOrdinal);
     QList<T> sorted;
+    sorted.reserve(items.size());
     for (auto &item : items)
         sorted.append(std::move(item.second));
     return sorted;
@@ -127,18 +157,24 @@ ByParent<MemberInfo> membersByLevel(const Rows &rows)
     return members;
 }
 
-ByParent<LevelInfo> levelsByHierarchy(const Rows &rows, const ByParent<MemberInfo> &members)
+// A level row as a level of its hierarchy; its members come with attachMembers().
+void addLevel(const Rows &rows, const XmlaRow &row, ByParent<LevelInfo> &levels)
 {
-    ByParent<LevelInfo> levels;
-    for (const XmlaRow &row : rows.visibleRows()) {
-        LevelInfo level { rows.text(row, QStringLiteral("LEVEL_NAME")),
-                          rows.text(row, LevelUnique),
-                          {} };
-        level.members = sortedByOrdinal(members.value(level.uniqueName));
-        levels[rows.text(row, HierarchyUnique)].append(
-            { rows.number(row, QStringLiteral("LEVEL_NUMBER"), true), std::move(level) });
+    if (!rows.isVisible(row))
+        return;
+    LevelInfo level { rows.text(row, QStringLiteral("LEVEL_NAME")),
+                      rows.text(row, LevelUnique),
+                      {} };
+    levels[rows.text(row, HierarchyUnique)].append(
+        { rows.number(row, QStringLiteral("LEVEL_NUMBER"), true), std::move(level) });
+}
+
+void attachMembers(ByParent<LevelInfo> &levels, const ByParent<MemberInfo> &members)
+{
+    for (auto &list : levels) {
+        for (auto &item : list)
+            item.second.members = sortedByOrdinal(members.value(item.second.uniqueName));
     }
-    return levels;
 }
 
 // Dimensions that list hierarchies, all hidden, are left out by the caller: they hold nothing
@@ -166,6 +202,10 @@ XmlaParameters catalogProperties(const QString &catalog)
              { QStringLiteral("Format"), QStringLiteral("Tabular") } };
 }
 
+// What the cube list keeps of each row.
+const QStringList CubeColumns { CatalogName, CubeName, QStringLiteral("CUBE_SOURCE"),
+                                QStringLiteral("CUBE_TYPE"), QStringLiteral("DESCRIPTION") };
+
 // With no catalog: every cube the server lists unasked (all catalogs', or its default one's).
 XmlaDiscover cubesRequest(const QString &catalog)
 {
@@ -173,10 +213,12 @@ XmlaDiscover cubesRequest(const QString &catalog)
         return { QStringLiteral("MDSCHEMA_CUBES"),
                  {},
                  { { QStringLiteral("Format"), QStringLiteral("Tabular") } },
+                 CubeColumns,
                  {} };
     return { QStringLiteral("MDSCHEMA_CUBES"),
              { { CatalogName, catalog } },
              catalogProperties(catalog),
+             CubeColumns,
              {} };
 }
 
@@ -213,10 +255,10 @@ std::optional<QList<CubeInfo>> cubesAhead(const std::optional<XmlaRowset> &answe
     if (!askedForCatalog) {
         bool named = false;
         for (const XmlaRow &row : answer->rows) {
-            const auto it = row.constFind(CatalogName);
-            if (it == row.constEnd())
+            const QString rowCatalog = answer->value(row, CatalogName);
+            if (rowCatalog.isNull())
                 return std::nullopt;
-            named = named || *it == catalog;
+            named = named || rowCatalog == catalog;
         }
         if (!named)
             return std::nullopt;
@@ -226,6 +268,35 @@ std::optional<QList<CubeInfo>> cubesAhead(const std::optional<XmlaRowset> &answe
     } catch (const Failure &) {
         return std::nullopt;
     }
+}
+
+// The schema of the dimension, hierarchy and measure answers and the levels read already.
+CubeSchema assemble(const XmlaRowset &dimensions, const XmlaRowset &hierarchies,
+                    ByParent<LevelInfo> levels, const XmlaRowset &members)
+{
+    const Rows dimensionRows(dimensions, QStringLiteral("MDSCHEMA_DIMENSIONS"));
+    QSet<QString> hiddenOnly;
+    attachMembers(levels, membersByLevel(Rows(members, QStringLiteral("MDSCHEMA_MEMBERS"))));
+    const ByParent<HierarchyInfo> hierarchiesOf = hierarchiesByDimension(
+        Rows(hierarchies, QStringLiteral("MDSCHEMA_HIERARCHIES")), levels, hiddenOnly);
+    QList<std::pair<int, DimensionInfo>> ordered;
+    for (const XmlaRow &row : dimensionRows.visibleRows()) {
+        DimensionInfo dimension { dimensionRows.text(row, QStringLiteral("DIMENSION_NAME")),
+                                  dimensionRows.text(row, DimensionUnique),
+                                  {} };
+        if (hiddenOnly.contains(dimension.uniqueName))
+            continue;
+        dimension.hierarchies = sortedByOrdinal(hierarchiesOf.value(dimension.uniqueName));
+        // Position 0 is the dimension's default hierarchy, the others follow by ordinal.
+        const QString defaultHierarchy
+            = dimensionRows.optionalText(row, QStringLiteral("DEFAULT_HIERARCHY"));
+        std::stable_partition(
+            dimension.hierarchies.begin(), dimension.hierarchies.end(),
+            [&](const HierarchyInfo &h) { return h.uniqueName == defaultHierarchy; });
+        ordered.append({ dimensionRows.number(row, QStringLiteral("DIMENSION_ORDINAL"), true),
+                         std::move(dimension) });
+    }
+    return CubeSchema { sortedByOrdinal(std::move(ordered)) };
 }
 
 } // namespace
@@ -255,8 +326,9 @@ std::shared_ptr<XmlaDataSource> XmlaDataSource::open(XmlaSettings settings, cons
     const QString wanted = catalog.trimmed();
     // The cubes are asked for in the same round trip, as the catalog's name stands (or for no
     // catalog); the answer serves once the catalog list confirms the name.
-    QList<XmlaDiscover> requests { { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, {} },
-                                   cubesRequest(wanted) };
+    QList<XmlaDiscover> requests {
+        { QStringLiteral("DBSCHEMA_CATALOGS"), {}, {}, { CatalogName }, {} }, cubesRequest(wanted)
+    };
     requests.last().ahead = true;
     const QList<std::optional<XmlaRowset>> answers = client.discoverAhead(
         requests, QStringLiteral("Connecting to %1…").arg(client.displayUrl()));
@@ -316,12 +388,31 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
     XmlaParameters memberRestrictions = restrictions;
     memberRestrictions.append(
         { QStringLiteral("DIMENSION_UNIQUE_NAME"), QStringLiteral("[Measures]") });
+    // The levels, many times more than the rest on a big cube, become levels as they are read.
+    XmlaRowset levelColumns;
+    levelColumns.columns = LevelColumns;
+    const Rows levelRows(levelColumns, QStringLiteral("MDSCHEMA_LEVELS"));
+    ByParent<LevelInfo> levels;
+    const auto addLevelRow = [&](XmlaRow &&row) { addLevel(levelRows, row, levels); };
     const QList<XmlaRowset> answers = mClient.discover(
         {
-            XmlaDiscover { QStringLiteral("MDSCHEMA_DIMENSIONS"), restrictions, properties, {} },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_HIERARCHIES"), restrictions, properties, {} },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties, {} },
-            XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"), memberRestrictions, properties, {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_DIMENSIONS"),
+                           restrictions,
+                           properties,
+                           DimensionColumns,
+                           {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_HIERARCHIES"),
+                           restrictions,
+                           properties,
+                           HierarchyColumns,
+                           {} },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_LEVELS"), restrictions, properties,
+                           LevelColumns, addLevelRow },
+            XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"),
+                           memberRestrictions,
+                           properties,
+                           MeasureColumns,
+                           {} },
         },
         QStringLiteral("Reading the cube \"%1\"…").arg(cube));
     if (answers.at(0).rows.isEmpty())
@@ -330,7 +421,7 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
                             "removed since the cube list was read?")
                  .arg(cube));
     auto schema = std::make_shared<const CubeSchema>(
-        buildSchema(answers.at(0), answers.at(1), answers.at(2), answers.at(3)));
+        assemble(answers.at(0), answers.at(1), std::move(levels), answers.at(3)));
     mSchemas.insert(cubeIndex, schema);
     return schema;
 }
@@ -359,53 +450,35 @@ QList<MemberInfo> XmlaDataSource::members(int cubeIndex, const MemberQuery &quer
     }
     XmlaParameters properties = catalogProperty();
     properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
-    const XmlaRowset answer
-        = mClient.discover(XmlaDiscover { QStringLiteral("MDSCHEMA_MEMBERS"),
-                                          restrictions,
-                                          properties,
-                                          { MemberName, MemberUnique, MemberOrdinal, ChildCount } },
-                           QStringLiteral("Reading the members of %1…")
-                               .arg(children ? query.parentUniqueName : query.levelUniqueName));
-    const Rows rows(answer, QStringLiteral("MDSCHEMA_MEMBERS"));
+    // Each row becomes a member as it is read, a slice of the answer per turn of the event
+    // loop, so that a level of many members never holds the window up in one go.
+    XmlaRowset kept;
+    kept.columns = { MemberName, MemberUnique, MemberOrdinal, ChildCount };
+    const Rows rows(kept, QStringLiteral("MDSCHEMA_MEMBERS"));
     QList<std::pair<int, MemberInfo>> members;
-    members.reserve(answer.rows.size());
-    for (const XmlaRow &row : rows.visibleRows()) {
+    XmlaDiscover request {
+        QStringLiteral("MDSCHEMA_MEMBERS"), restrictions, properties, kept.columns, {}
+    };
+    request.rowSink = [&](XmlaRow &&row) {
         const int childCount = rows.number(row, ChildCount, false);
         members.append({ rows.number(row, MemberOrdinal, false),
                          MemberInfo { rows.text(row, MemberName), rows.text(row, MemberUnique),
                                       childCount == INT_MAX ? 0 : childCount } });
-    }
+    };
+    mClient.discover(request,
+                     QStringLiteral("Reading the members of %1…")
+                         .arg(children ? query.parentUniqueName : query.levelUniqueName));
     return sortedByOrdinal(std::move(members));
 }
 
 CubeSchema XmlaDataSource::buildSchema(const XmlaRowset &dimensions, const XmlaRowset &hierarchies,
                                        const XmlaRowset &levels, const XmlaRowset &members)
 {
-    const Rows dimensionRows(dimensions, QStringLiteral("MDSCHEMA_DIMENSIONS"));
-    QSet<QString> hiddenOnly;
-    const ByParent<HierarchyInfo> hierarchiesOf = hierarchiesByDimension(
-        Rows(hierarchies, QStringLiteral("MDSCHEMA_HIERARCHIES")),
-        levelsByHierarchy(Rows(levels, QStringLiteral("MDSCHEMA_LEVELS")),
-                          membersByLevel(Rows(members, QStringLiteral("MDSCHEMA_MEMBERS")))),
-        hiddenOnly);
-    QList<std::pair<int, DimensionInfo>> ordered;
-    for (const XmlaRow &row : dimensionRows.visibleRows()) {
-        DimensionInfo dimension { dimensionRows.text(row, QStringLiteral("DIMENSION_NAME")),
-                                  dimensionRows.text(row, DimensionUnique),
-                                  {} };
-        if (hiddenOnly.contains(dimension.uniqueName))
-            continue;
-        dimension.hierarchies = sortedByOrdinal(hierarchiesOf.value(dimension.uniqueName));
-        // Position 0 is the dimension's default hierarchy, the others follow by ordinal.
-        const QString defaultHierarchy
-            = dimensionRows.optionalText(row, QStringLiteral("DEFAULT_HIERARCHY"));
-        std::stable_partition(
-            dimension.hierarchies.begin(), dimension.hierarchies.end(),
-            [&](const HierarchyInfo &h) { return h.uniqueName == defaultHierarchy; });
-        ordered.append({ dimensionRows.number(row, QStringLiteral("DIMENSION_ORDINAL"), true),
-                         std::move(dimension) });
-    }
-    return CubeSchema { sortedByOrdinal(std::move(ordered)) };
+    const Rows levelRows(levels, QStringLiteral("MDSCHEMA_LEVELS"));
+    ByParent<LevelInfo> levelsOf;
+    for (const XmlaRow &row : levels.rows)
+        addLevel(levelRows, row, levelsOf);
+    return assemble(dimensions, hierarchies, std::move(levelsOf), members);
 }
 
 QueryResult XmlaDataSource::execute(const QString &statement)

@@ -7,8 +7,9 @@
 set -euo pipefail
 
 # The compiler and Qt; a font with the metrics the window was laid out for; the certificate
-# authorities for XML for Analysis servers behind https.
-packages=(cmake g++ make qt6-base-dev fonts-liberation2 ca-certificates)
+# authorities for XML for Analysis servers behind https; libxml2, whose push parser reads the
+# servers' answers.
+packages=(cmake g++ make qt6-base-dev libxml2-dev fonts-liberation2 ca-certificates)
 packaging=(dpkg-dev file lintian desktop-file-utils appstream)
 testing=(
     libbenchmark-dev

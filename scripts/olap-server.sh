@@ -14,6 +14,8 @@
 #   port, pid, server.log, datasources.xml, classes/, tmp/
 # Environment: OLAP_SERVER_READY_TIMEOUT (seconds, default 60), OLAP_SERVER_PORT (default 0 =
 # any free port), JAVA_HOME (optional),
+#   OLAP_SERVER_SCHEMA  the schema file served as the catalog OlapTest (default: the tests' one;
+#                       bench/bigcube.sh writes big ones for the benchmarks)
 #   OLAP_SERVER_OWNER   pid whose end stops the server (default: this script's parent, e.g. ctest,
 #                       so a run that never reaches its stop step still takes the server along)
 #   OLAP_SERVER_LIFETIME  seconds after which the server exits anyway (default 3600; 0: no limit)
@@ -23,7 +25,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/.." && pwd)"
 launcher_src="$root/tests/olap-server/OlapTestServer.java"
 sql="$root/tests/olap-server/olaptest.sql"
-schema="$root/tests/data/xmla/olaptest-schema.xml"
+schema="${OLAP_SERVER_SCHEMA:-$root/tests/data/xmla/olaptest-schema.xml}"
 jar_dir=/usr/share/java
 jars=(mondrian olap4j eigenbase-xom eigenbase-resgen eigenbase-properties
       commons-dbcp commons-pool commons-math commons-vfs2 commons-io commons-logging

@@ -398,9 +398,11 @@ QList<std::optional<XmlaRowset>> XmlaClient::discoverAhead(const QList<XmlaDisco
             QByteArrayLiteral("\"urn:schemas-microsoft-com:xml-analysis:Discover\""),
             request.columns.isEmpty()
                 ? mSettings.responseLimit
-                : std::max(mSettings.responseLimit, XmlaSettings::KeptColumnsResponseLimit)));
+                : std::max(mSettings.responseLimit, mSettings.keptColumnsLimit)));
         exchanges.back()->reader.keepColumns(request.columns);
         exchanges.back()->ahead = request.ahead;
+        if (request.rowSink)
+            exchanges.back()->reader.setRowSink(request.rowSink);
     }
     run(exchanges, waitText);
     QList<std::optional<XmlaRowset>> answers;
@@ -566,9 +568,9 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
     switch (exchange.abort) {
     case Exchange::Abort::TooLarge:
         return failure(XmlaFailure::TooLarge,
-                       QStringLiteral("The server's answer is larger than %1, far more than the "
-                                      "metadata of a catalog should be; reading stopped there.")
-                           .arg(megabytes(mSettings.responseLimit)));
+                       QStringLiteral("The server's answer is larger than %1, far more than it "
+                                      "should be; reading stopped there.")
+                           .arg(megabytes(exchange.limit)));
     case Exchange::Abort::Unreadable:
         return failure(XmlaFailure::NotXml,
                        QStringLiteral("The server's answer could not be read."));

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -20,18 +21,21 @@ namespace mdx {
 struct XmlaSettings
 {
     static constexpr int DefaultTimeoutSeconds = 30;
-    // Metadata answers of real cubes are kilobytes to a few megabytes; an answer far beyond
-    // that is a wrong address or a runaway server, not a catalog.
+    // An answer kept whole (a statement's result, or a Discover that keeps every column) costs
+    // memory by its size; one far beyond a few megabytes is a wrong address or a runaway
+    // server.
     static constexpr qint64 DefaultResponseLimit = 32 * 1024 * 1024;
-    // An answer of which only a few columns are kept (a level's members) costs memory by what
-    // is kept; the limit only stops a server that never ends.
+    // An answer of which only a few columns are kept (the catalog's metadata, a level's
+    // members) is read as a stream and costs memory by what is kept, however big the cube;
+    // the limit only stops a server that never ends.
     static constexpr qint64 KeptColumnsResponseLimit = qint64(1024) * 1024 * 1024;
 
     QUrl url; // http:// or https://; user info in it serves when userId is empty
     QString userId;
     QString password;
     int timeoutSeconds = DefaultTimeoutSeconds; // whole request, each; 0: no limit
-    qint64 responseLimit = DefaultResponseLimit; // bytes of one answer
+    qint64 responseLimit = DefaultResponseLimit; // bytes of one answer kept whole
+    qint64 keptColumnsLimit = KeptColumnsResponseLimit; // bytes of one answer read as a stream
     // Shows every wait and may cancel it; none: user input is held back until a wait ends.
     std::shared_ptr<WaitIndicator> waitIndicator;
 };
@@ -45,6 +49,9 @@ struct XmlaDiscover
     XmlaParameters properties;
     // The columns to keep of each row; none named: every column.
     QStringList columns;
+    // Takes each row as soon as it is read (while the answer still arrives), instead of the
+    // answer's rowset; may throw a failure, which then is the request's.
+    std::function<void(XmlaRow &&)> rowSink;
     // Sent along before it is known to be needed, to save a round trip: its own failure
     // neither fails the call nor stops the other requests (see discoverAhead()).
     bool ahead = false;

@@ -103,16 +103,47 @@ XmlaFault XmlaFaultPart::failure() const
 
 // ---- Rowset: <row><COLUMN>text</COLUMN>...</row>; markup inside a column is its text.
 
-bool XmlaRowsetPart::start(QStringView ns, QStringView name, int level)
+void XmlaRowsetPart::keepColumns(const QStringList &columns)
+{
+    mKeepAll = columns.isEmpty();
+    mRowset.columns = columns;
+    mNames.clear();
+    for (const QString &column : columns)
+        mNames.append(column.toUtf8());
+}
+
+// Rows list their columns in one order: the neighbour of the last one is tried first.
+qsizetype XmlaRowsetPart::columnOf(const char *name)
+{
+    const qsizetype next = mLastColumn + 1;
+    if (next < mNames.size() && mNames.at(next) == name)
+        return next;
+    for (qsizetype i = 0; i < mNames.size(); ++i) {
+        if (mNames.at(i) == name)
+            return i;
+    }
+    if (!mKeepAll)
+        return -1;
+    mNames.append(QByteArray(name));
+    mRowset.columns.append(QString::fromUtf8(name));
+    return mNames.size() - 1;
+}
+
+bool XmlaRowsetPart::start(const char *ns, const char *name, int level)
 {
     if (level == 1) {
-        if (ns != XmlaNamespace::Rowset || name != QLatin1String("row"))
+        if (!ns || XmlaNamespace::Rowset != QLatin1String(ns) || qstrcmp(name, "row") != 0)
             return false; // the inline xsd:schema, and anything we do not know
-        mRow.emplace();
-    } else if (level == 2 && mRow && (mKept.isEmpty() || mKept.contains(name))) {
-        mColumn = name.toString();
-        mText.clear();
-        mColumnLevel = level;
+        mInRow = true;
+        mLastColumn = -1;
+        mRow = XmlaRowset::Row(mKeepAll ? 0 : mNames.size());
+    } else if (level == 2 && mInRow) {
+        mColumn = columnOf(name);
+        if (mColumn >= 0) {
+            mText.clear();
+            mColumnLevel = level;
+            mLastColumn = mColumn;
+        }
     }
     return true;
 }
@@ -120,21 +151,27 @@ bool XmlaRowsetPart::start(QStringView ns, QStringView name, int level)
 void XmlaRowsetPart::end(int level)
 {
     if (mColumnLevel > 0 && level == mColumnLevel) {
-        // A column given twice keeps its first value.
-        if (!mRow->contains(mColumn))
-            mRow->insert(mColumn, mText);
+        if (mRow.size() <= mColumn)
+            mRow.resize(mColumn + 1);
+        // A column given twice keeps its first value; an empty one is present, not null.
+        QString &value = mRow[mColumn];
+        if (value.isNull())
+            value = mText.isEmpty() ? QStringLiteral("") : QString::fromUtf8(mText);
         mColumnLevel = 0;
-        mText.clear();
-    } else if (mRow && level == 1) {
-        mRowset.rows.append(std::move(*mRow));
-        mRow.reset();
+    } else if (mInRow && level == 1) {
+        mInRow = false;
+        if (mSink)
+            mSink(std::move(mRow));
+        else
+            mRowset.rows.append(std::move(mRow));
+        mRow = {};
     }
 }
 
-void XmlaRowsetPart::text(QStringView text)
+void XmlaRowsetPart::text(const char *text, int length)
 {
     if (mColumnLevel > 0)
-        mText.append(text);
+        mText.append(text, length);
 }
 
 // ---- Result: <Axes><Axis name=".."><Tuples><Tuple><Member><Caption/>...</Member>...</Tuple>

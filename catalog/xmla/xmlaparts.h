@@ -6,6 +6,7 @@
 
 #include <QXmlStreamAttributes>
 
+#include <functional>
 #include <optional>
 
 namespace mdx {
@@ -34,23 +35,33 @@ private:
     bool mHaveError = false;
 };
 
-// The rows of a Discover answer; the inline schema is skipped.
+// The rows of a Discover answer; the inline schema is skipped. Names and text come as the
+// parser gives them, UTF-8, and only the kept columns' text is ever turned into strings.
 class XmlaRowsetPart
 {
 public:
-    bool start(QStringView ns, QStringView name, int level);
+    // `ns` may be null (no namespace).
+    bool start(const char *ns, const char *name, int level);
     void end(int level);
-    void text(QStringView text);
+    void text(const char *text, int length);
     const XmlaRowset &rowset() const { return mRowset; }
-    // Only these columns are kept (all when none is named).
-    void keepColumns(QStringList columns) { mKept = std::move(columns); }
+    // Only these columns are kept, in this order (all when none is named).
+    void keepColumns(const QStringList &columns);
+    // Hands each row to `sink` as it ends instead of keeping it.
+    void setRowSink(std::function<void(XmlaRowset::Row &&)> sink) { mSink = std::move(sink); }
 
 private:
+    qsizetype columnOf(const char *name);
+
     XmlaRowset mRowset;
-    QStringList mKept;
-    std::optional<XmlaRow> mRow;
-    QString mColumn;
-    QString mText;
+    bool mKeepAll = true;
+    QList<QByteArray> mNames; // of mRowset.columns, in UTF-8
+    std::function<void(XmlaRowset::Row &&)> mSink;
+    XmlaRowset::Row mRow;
+    bool mInRow = false;
+    qsizetype mColumn = -1; // being read
+    qsizetype mLastColumn = -1; // read last in this row: the next one is likely its neighbour
+    QByteArray mText;
     int mColumnLevel = 0;
 };
 

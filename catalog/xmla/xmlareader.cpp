@@ -2,22 +2,133 @@
 
 #include "xmlanamespaces.h"
 
-#include <algorithm>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
 
 namespace mdx {
 
 namespace {
 
-// The parser gets the text in pieces of this many characters, whatever the network's pieces:
-// where it stands at an error (the line and column reported) depends on how much text it had.
-constexpr qsizetype ParsePiece = 4096;
+bool isException(const char *ns)
+{
+    return ns && XmlaNamespace::Exception == QLatin1String(ns);
+}
 
 } // namespace
+
+// libxml2 calls back with the reader as its user data.
+struct XmlaSax
+{
+    static XmlaResponseReader &of(void *reader)
+    {
+        return *static_cast<XmlaResponseReader *>(reader);
+    }
+
+    static void startElement(void *reader, const xmlChar *name, const xmlChar * /*prefix*/,
+                             const xmlChar *uri, int /*namespaceCount*/,
+                             const xmlChar ** /*namespaces*/, int attributeCount,
+                             int /*defaultedCount*/, const xmlChar **attributes)
+    {
+        XmlaResponseReader &r = of(reader);
+        if (r.mEnding)
+            return;
+        // Attributes matter to faults, errors and results only; rows never read them.
+        if (r.mSkipDepth > 0
+            || (r.mPart == XmlaResponseReader::Part::Rowset
+                && !isException(reinterpret_cast<const char *>(uri)))) {
+            r.startElement(reinterpret_cast<const char *>(uri),
+                           reinterpret_cast<const char *>(name), nullptr);
+            return;
+        }
+        QXmlStreamAttributes list;
+        // Each attribute is five pointers: name, prefix, URI, value and the value's end.
+        for (int i = 0; i < attributeCount; ++i) {
+            const xmlChar *const *a = attributes + 5 * i;
+            list.append(QString::fromUtf8(reinterpret_cast<const char *>(a[2])),
+                        QString::fromUtf8(reinterpret_cast<const char *>(a[0])),
+                        QString::fromUtf8(reinterpret_cast<const char *>(a[3]), a[4] - a[3]));
+        }
+        r.startElement(reinterpret_cast<const char *>(uri), reinterpret_cast<const char *>(name),
+                       &list);
+    }
+
+    // What the parser reads only once told the text has ended was cut by that end: it is
+    // looked at for errors, never taken as content.
+    static void endElement(void *reader, const xmlChar *, const xmlChar *, const xmlChar *)
+    {
+        if (!of(reader).mEnding)
+            of(reader).endElement();
+    }
+
+    static void characters(void *reader, const xmlChar *text, int length)
+    {
+        if (!of(reader).mEnding)
+            of(reader).text(reinterpret_cast<const char *>(text), length);
+    }
+
+    // Warnings pass; an error (a prefix never declared, say) fails the answer as a fatal one does.
+    static void error(void *reader, xmlErrorPtr error)
+    {
+        if (error && error->level >= XML_ERR_ERROR)
+            of(reader).parseError(error->code, error->line, error->int2,
+                                  QString::fromUtf8(error->message).trimmed());
+    }
+
+    static xmlSAXHandler handler()
+    {
+        xmlSAXHandler sax {};
+        sax.initialized = XML_SAX2_MAGIC;
+        sax.startElementNs = startElement;
+        sax.endElementNs = endElement;
+        sax.characters = characters;
+        sax.cdataBlock = characters;
+        sax.ignorableWhitespace = characters;
+        sax.serror = error;
+        return sax;
+    }
+};
+
+void XmlaResponseReader::ParserDeleter::operator()(_xmlParserCtxt *parser) const
+{
+    xmlFreeParserCtxt(parser);
+}
 
 XmlaResponseReader::XmlaResponseReader(Kind kind)
     : mKind(kind)
 {
-    mXml.setNamespaceProcessing(true);
+    // libxml2 sets up its globals once, before any thread may parse.
+    static const bool initialised = (xmlInitParser(), true);
+    Q_UNUSED(initialised);
+    static xmlSAXHandler sax = XmlaSax::handler();
+    mParser.reset(xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr));
+    if (!mParser) {
+        fail(XmlaFailure::NotXml, QStringLiteral("There is not enough memory to read an answer."));
+        return;
+    }
+    // The text comes decoded, as UTF-8, whatever the document declares. Nothing is fetched
+    // from the network, and entities are never expanded into more than they say.
+    xmlCtxtUseOptions(mParser.get(), XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_NOWARNING);
+    xmlSwitchEncoding(mParser.get(), XML_CHAR_ENCODING_UTF8);
+}
+
+XmlaResponseReader::~XmlaResponseReader() = default;
+
+// The sink runs inside the parser's callbacks, which are C: nothing may be thrown through them.
+void XmlaResponseReader::setRowSink(std::function<void(XmlaRowset::Row &&)> sink)
+{
+    mRowset.setRowSink([this, sink = std::move(sink)](XmlaRowset::Row &&row) {
+        try {
+            sink(std::move(row));
+        } catch (const XmlaFault &failure) {
+            if (!mFailure)
+                mFailure = failure;
+        } catch (...) {
+            fail(XmlaFailure::NotXml, QStringLiteral("The server's answer could not be read."));
+        }
+        if (mFailure)
+            xmlStopParser(mParser.get());
+    });
 }
 
 void XmlaResponseReader::setHttpCharset(const QByteArray &charset)
@@ -35,9 +146,10 @@ void XmlaResponseReader::addData(const QByteArray &chunk)
 
 void XmlaResponseReader::finish()
 {
-    if (!mFailure && !mEnvelopeClosed)
+    if (!mFailure && !mEnvelopeClosed) {
         take(mDecoder.decode({}, true));
-    parseText(true);
+        endOfText();
+    }
     checkComplete();
 }
 
@@ -45,76 +157,98 @@ void XmlaResponseReader::finish()
 void XmlaResponseReader::take(const XmlaTextDecoder::Text &decoded)
 {
     mUnparsed += decoded.text;
-    parseText(decoded.error.has_value());
-    if (decoded.error && !mEnvelopeClosed)
-        fail(XmlaFailure::Encoding, *decoded.error);
-}
-
-// Hands the decoded text to the parser in pieces of ParsePiece characters, and the rest too
-// when `all`; a piece never ends between the two halves of a surrogate pair.
-void XmlaResponseReader::parseText(bool all)
-{
-    qsizetype start = 0;
-    while (!mFailure && !mEnvelopeClosed && start < mUnparsed.size()
-           && (all || mUnparsed.size() - start >= ParsePiece)) {
-        qsizetype size = std::min(mUnparsed.size() - start, ParsePiece);
-        if (start + size < mUnparsed.size() && mUnparsed.at(start + size - 1).isHighSurrogate())
-            --size;
-        mXml.addData(mUnparsed.mid(start, size));
-        start += size;
-        parse();
-    }
-    mUnparsed.remove(0, start);
-}
-
-void XmlaResponseReader::parse()
-{
-    while (!mFailure && !mEnvelopeClosed) {
-        const QXmlStreamReader::TokenType token = mXml.readNext();
-        if (mXml.hasError()) {
-            if (mXml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
-                return; // the rest is still on its way
-            fail(XmlaFailure::NotXml,
-                 QStringLiteral("The server's reply is not well-formed XML (line %1, column %2: "
-                                "%3).")
-                     .arg(mXml.lineNumber())
-                     .arg(mXml.columnNumber())
-                     .arg(mXml.errorString()));
-            return;
-        }
-        if (token == QXmlStreamReader::StartElement)
-            startElement();
-        else if (token == QXmlStreamReader::EndElement)
-            endElement();
-        else if (token == QXmlStreamReader::Characters)
-            text();
-        else if (token == QXmlStreamReader::EndDocument || token == QXmlStreamReader::Invalid)
-            return;
+    parseText();
+    if (decoded.error) {
+        endOfText();
+        if (!mEnvelopeClosed)
+            fail(XmlaFailure::Encoding, *decoded.error);
     }
 }
 
-void XmlaResponseReader::startElement()
+// Hands the decoded text to the parser, but for the first half of a surrogate pair whose
+// second half is still on its way. The parser is never told the text has ended: an answer cut
+// short is told by its envelope left open (checkComplete), not by the parser.
+void XmlaResponseReader::parseText()
 {
-    const QString ns = mXml.namespaceUri().toString();
-    const QString name = mXml.name().toString();
-    mNames.push_back(name);
-    const int depth = int(mNames.size());
-    if (mSkipDepth > 0)
+    if (mFailure || mEnvelopeClosed || mUnparsed.isEmpty())
         return;
+    qsizetype size = mUnparsed.size();
+    if (mUnparsed.at(size - 1).isHighSurrogate())
+        --size;
+    QStringView text = QStringView(mUnparsed).first(size);
+    // A byte order mark is the encoding's, not the document's.
+    if (!mStarted && text.startsWith(QChar(0xFEFF)))
+        text = text.sliced(1);
+    if (!text.isEmpty()) {
+        mStarted = true;
+        const QByteArray utf8 = text.toUtf8();
+        mFed += utf8.size();
+        xmlParseChunk(mParser.get(), utf8.constData(), int(utf8.size()), 0);
+    }
+    mUnparsed.remove(0, size);
+}
+
+// No more text will come. The parser looks ahead for the end of a tag before it reads one,
+// and how far it got depends on where the text was split; told that the text has ended, it
+// reads all it has, so that an error in it is found however the answer came.
+void XmlaResponseReader::endOfText()
+{
+    if (mFailure || mEnvelopeClosed || !mStarted)
+        return;
+    mEnding = true;
+    xmlParseChunk(mParser.get(), nullptr, 0, 1);
+    mEnding = false;
+}
+
+void XmlaResponseReader::parseError(int code, int line, int column, const QString &message)
+{
+    // What the parser finds at the end of the text is the text's end, which the caller
+    // reports as such (cut short, or a bad byte).
+    if (mEnding && (code == XML_ERR_DOCUMENT_END || xmlByteConsumed(mParser.get()) >= mFed))
+        return;
+    fail(XmlaFailure::NotXml,
+         QStringLiteral("The server's reply is not well-formed XML (line %1, column %2: %3).")
+             .arg(line)
+             .arg(column)
+             .arg(message));
+    xmlStopParser(mParser.get());
+}
+
+void XmlaResponseReader::startElement(const char *ns, const char *name,
+                                      const QXmlStreamAttributes *attributes)
+{
+    if (mFailure || mEnvelopeClosed)
+        return;
+    const bool inRowset = mPart == Part::Rowset;
+    const int depth = int(mNames.size()) + 1;
+    if (mSkipDepth > 0 || (inRowset && depth - mPartDepth > 1 && !isException(ns))) {
+        // Inside a skipped element, or deeper than a row: nothing to decide but the depth.
+        mNames.emplace_back();
+        if (mSkipDepth == 0 && !mRowset.start(ns, name, depth - mPartDepth))
+            mSkipDepth = depth;
+        return;
+    }
+    const QString nsText = ns ? QString::fromUtf8(ns) : QString();
+    const QString nameText = QString::fromUtf8(name);
+    mNames.push_back(inRowset ? QString() : nameText);
+    static const QXmlStreamAttributes none;
+    const QXmlStreamAttributes &given = attributes ? *attributes : none;
     // An error inside a result (rather than a SOAP fault) comes as an element of the
     // exception namespace with its texts in attributes; the first one is the report.
-    if (ns == XmlaNamespace::Exception && name == QLatin1String("Error") && !mFault.hasError()) {
-        mFault.takeError(mXml.attributes());
+    if (nsText == XmlaNamespace::Exception && nameText == QLatin1String("Error")
+        && !mFault.hasError()) {
+        mFault.takeError(given);
         mResultError = mPart != Part::Fault;
         return;
     }
     // An <Exception/> marks the answer as broken off even when its Messages say nothing
     // (or come later): the rows or cells before it are not the whole answer.
-    if (ns == XmlaNamespace::Exception && name == QLatin1String("Exception")
+    if (nsText == XmlaNamespace::Exception && nameText == QLatin1String("Exception")
         && mPart != Part::Envelope && mPart != Part::Fault)
         mResultError = true;
-    const bool keep = mPart == Part::Envelope ? startInEnvelope(ns, name, depth)
-                                              : startInPart(ns, name, depth - mPartDepth);
+    const bool keep = mPart == Part::Envelope
+        ? startInEnvelope(nsText, nameText, depth)
+        : startInPart(ns, name, nsText, nameText, given, depth - mPartDepth);
     if (!keep)
         mSkipDepth = depth;
 }
@@ -130,7 +264,7 @@ bool XmlaResponseReader::startInEnvelope(const QString &ns, const QString &name,
                  QStringLiteral("The server's reply is not a SOAP 1.1 envelope: it starts with "
                                 "<%1>. Is the Data Source the address of an XML for Analysis "
                                 "service?")
-                     .arg(mXml.qualifiedName().toString()));
+                     .arg(name));
         return true;
     case 2:
         mSawBody = mSawBody || (ns == XmlaNamespace::Soap && name == QLatin1String("Body"));
@@ -176,24 +310,28 @@ bool XmlaResponseReader::startRoot(const QString &ns, const QString &name)
     return true;
 }
 
-bool XmlaResponseReader::startInPart(const QString &ns, const QString &name, int level)
+bool XmlaResponseReader::startInPart(const char *ns, const char *name, const QString &nsText,
+                                     const QString &nameText,
+                                     const QXmlStreamAttributes &attributes, int level)
 {
     const QString &parent = mNames[mNames.size() - 2];
     if (mPart == Part::Fault) {
-        mFault.start(name, parent, mXml.attributes(), level);
+        mFault.start(nameText, parent, attributes, level);
         return true;
     }
-    if (ns == XmlaNamespace::Exception)
+    if (nsText == XmlaNamespace::Exception)
         return true; // descend: an Error element may be inside
     if (mPart == Part::Empty)
         return false;
     if (mPart == Part::Rowset)
         return mRowset.start(ns, name, level);
-    return mResult.start(ns, name, parent, mXml.attributes(), level);
+    return mResult.start(nsText, nameText, parent, attributes, level);
 }
 
 void XmlaResponseReader::endElement()
 {
+    if (mFailure || mEnvelopeClosed)
+        return;
     const int depth = int(mNames.size());
     mNames.pop_back();
     if (mSkipDepth > 0) {
@@ -203,6 +341,9 @@ void XmlaResponseReader::endElement()
     }
     if (mPart == Part::Envelope) {
         mEnvelopeClosed = depth == 1;
+        // What follows the envelope is not the answer's.
+        if (mEnvelopeClosed)
+            xmlStopParser(mParser.get());
         return;
     }
     const int level = depth - mPartDepth;
@@ -230,16 +371,16 @@ void XmlaResponseReader::endPart()
         failFromFault();
 }
 
-void XmlaResponseReader::text()
+void XmlaResponseReader::text(const char *text, int length)
 {
-    if (mSkipDepth > 0)
+    if (mSkipDepth > 0 || mFailure || mEnvelopeClosed)
         return;
-    if (mPart == Part::Fault)
-        mFault.text(mXml.text());
-    else if (mPart == Part::Rowset)
-        mRowset.text(mXml.text());
+    if (mPart == Part::Rowset)
+        mRowset.text(text, length);
+    else if (mPart == Part::Fault)
+        mFault.text(QString::fromUtf8(text, length));
     else if (mPart == Part::Result)
-        mResult.text(mXml.text());
+        mResult.text(QString::fromUtf8(text, length));
 }
 
 // What the end of the body says about an answer that has not failed yet.

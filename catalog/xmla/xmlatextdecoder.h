@@ -11,8 +11,8 @@ namespace mdx {
 // Turns the bytes of an answer into text as they arrive. The document's own byte order mark
 // or declaration decides the encoding; the HTTP charset only fills in for a document that
 // declares none. Only whole characters are decoded, so that neither a character nor a bad
-// byte depends on where the network split the answer. (QXmlStreamReader's own decoding fails
-// on UTF-16 split at odd byte counts, as network chunks may be.)
+// byte depends on where the network split the answer; the parser gets the text as UTF-8,
+// whatever the answer's encoding.
 class XmlaTextDecoder
 {
 public:

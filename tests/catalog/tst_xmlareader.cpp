@@ -125,12 +125,20 @@ private slots:
             "failed 8004b118 The server's reply is in the encoding \"x-no-such-charset\"", false,
             "x-no-such-charset");
 
-        // Where the parser stands at an error depends on the text it was given: after a comment
-        // over two lines, on how the comment was split.
+        // Where an error stands must not depend on how the text was split: after a comment over
+        // two lines, however the comment was split.
         row("comment over two lines, then a wrong end tag",
             discoverAnswer("<!-- a\nb --><row></rov>"),
-            "failed 8004b10c The server's reply is not well-formed XML (line 3, column 16: Opening "
-            "and ending tag mismatch.).|MdxWizard.Xmla||");
+            "failed 8004b10c The server's reply is not well-formed XML (line 3, column 17: Opening "
+            "and ending tag mismatch: row line 3 and rov).|MdxWizard.Xmla||");
+        // A prefix never declared, and a document type (which SOAP forbids, and whose entities
+        // could blow a short answer up): neither is read as an answer.
+        row("prefix never declared", discoverAnswer("<row><x:CUBE_NAME>a</x:CUBE_NAME></row>"),
+            "failed 8004b10c The server's reply is not well-formed XML (line 2, column");
+        row("document type with an entity",
+            discoverAnswer("<row><CUBE_NAME>&e;</CUBE_NAME></row>",
+                           R"(<?xml version="1.0"?><!DOCTYPE e [<!ENTITY e "boom">]>)"),
+            "failed 8004b10c The server's reply is not well-formed XML (line 2, column");
         // The right names in the wrong namespace.
         row("SOAP 1.2 envelope",
             discoverAnswer("<row/>").replace("http://schemas.xmlsoap.org/soap/envelope/",

@@ -40,10 +40,13 @@ inline QString outcome(const XmlaResponseReader &reader)
     for (qsizetype i = 0; i < result.axisNames.size(); ++i)
         axes << QStringLiteral("%1:%2").arg(result.axisNames[i]).arg(result.axisTupleCounts[i]);
     QStringList rows;
-    for (const XmlaRow &row : reader.rowset().rows) {
+    const XmlaRowset &rowset = reader.rowset();
+    for (const XmlaRow &row : rowset.rows) {
         QStringList columns;
-        for (auto it = row.cbegin(); it != row.cend(); ++it)
-            columns << it.key() + u'=' + it.value();
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (!row.at(i).isNull())
+                columns << rowset.columns.at(i) + u'=' + row.at(i);
+        }
         columns.sort();
         rows << columns.join(u'|');
     }
