@@ -9,6 +9,8 @@
 #include <QLibrary>
 #endif
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -102,10 +104,15 @@ QString statementOf(const QString &argument)
 #ifdef Q_OS_WIN
 // A GUI program has no console: a script that pipes or redirects it hands it its streams, but
 // one started from a console prompt would print nowhere. There it writes to that console.
+// Streams of a script go out byte for byte, with the same newlines as elsewhere.
 void useParentConsole()
 {
     const bool out = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
     const bool err = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN;
+    if (out)
+        _setmode(_fileno(stdout), _O_BINARY);
+    if (err)
+        _setmode(_fileno(stderr), _O_BINARY);
     if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS))
         return;
     if (!out)

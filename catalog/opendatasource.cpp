@@ -62,14 +62,15 @@ std::shared_ptr<DataSource> openDataSource(const ConnectionString &connectionStr
                                .arg(withoutPassword(dataSource)));
     }
     const QFileInfo file(path);
-    // Named as the system writes paths (backslashes on Windows).
-    const QString absolute = QDir::toNativeSeparators(file.absoluteFilePath());
-    const QString label = withoutPassword(QStringLiteral("the schema file \"%1\"").arg(absolute));
+    // Named as the system writes paths (backslashes on Windows), once a password in it is
+    // hidden: the pattern that finds one in an address wants its slashes.
+    const QString absolute = QDir::toNativeSeparators(withoutPassword(file.absoluteFilePath()));
+    const QString label = QStringLiteral("the schema file \"%1\"").arg(absolute);
     if (!file.exists())
         failConnection(CatalogFailure::FileNotReadable,
                        QStringLiteral("The data source \"%1\" is neither \"local\", an http(s) URL "
                                       "nor an existing file: there is no file \"%2\".")
-                           .arg(withoutPassword(dataSource), withoutPassword(absolute)));
+                           .arg(withoutPassword(dataSource), absolute));
     return openSchemaFile(path, connectionString.initialCatalog, label);
 }
 

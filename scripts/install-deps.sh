@@ -3,6 +3,8 @@
 #   install-deps.sh            building and running the wizard
 #   install-deps.sh --package  the same, and building and checking its Debian packages
 #   install-deps.sh --test     all of that, and what the tests need (the OLAP test server)
+#   install-deps.sh --windows  all of that, and what the Windows build needs: MinGW-w64, Wine,
+#                              NSIS, and Qt's own source package to build Qt for Windows from
 # Does nothing when everything is there already.
 set -euo pipefail
 
@@ -21,6 +23,11 @@ testing=(
     libslf4j-java libcommons-collections3-java libcommons-io-java libcommons-logging-java
     libcommons-pool-java
 )
+windows=(
+    g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis zip ninja-build perl
+    # Qt's source comes from Debian's own package; unpacking it needs dpkg-source
+    dpkg-dev xz-utils
+)
 # Only what is named: Qt's recommendations alone would add a desktop toolkit. The tests keep
 # the recommendations their machines were set up with.
 options=(--no-install-recommends)
@@ -31,8 +38,12 @@ case "${1:-}" in
     packages+=("${packaging[@]}" "${testing[@]}")
     options=()
     ;;
+--windows)
+    packages+=("${packaging[@]}" "${testing[@]}" "${windows[@]}")
+    options=()
+    ;;
 *)
-    echo "usage: $0 [--package | --test]" >&2
+    echo "usage: $0 [--package | --test | --windows]" >&2
     exit 2
     ;;
 esac

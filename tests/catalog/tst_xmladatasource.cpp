@@ -9,6 +9,10 @@
 #include <QSslServer>
 #include <QXmlStreamReader>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace mdx;
 using test::FakeHttpServer;
 using test::HttpRequest;
@@ -74,6 +78,16 @@ const QStringList SalesOutline {
 };
 
 } // namespace
+
+// Windows programs are tested under Wine, whose TLS differs from Windows' own here.
+static bool underWine()
+{
+#ifdef Q_OS_WIN
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
 
 class TestXmlaDataSource : public QObject
 {
@@ -397,10 +411,12 @@ private slots:
             settings.url = QUrl(address);
             return test::failureOf([&] { XmlaDataSource::open(settings, QString()); });
         };
-        VERIFY_FAILURE(failure(QStringLiteral("https://127.0.0.1:%1/xmla").arg(tls.serverPort())),
-                       XmlaFailure::Certificate, "certificate could not be trusted");
         VERIFY_FAILURE(failure(QStringLiteral("ftp://127.0.0.1/xmla")), XmlaFailure::BadAddress,
                        "\"ftp://127.0.0.1/xmla\" is not an http://");
+        if (underWine())
+            QSKIP("Wine's TLS ends the handshake instead of reporting the certificate");
+        VERIFY_FAILURE(failure(QStringLiteral("https://127.0.0.1:%1/xmla").arg(tls.serverPort())),
+                       XmlaFailure::Certificate, "certificate could not be trusted");
     }
 };
 
