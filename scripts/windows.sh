@@ -29,7 +29,7 @@ done
 bash scripts/install-deps.sh --windows
 jobs=$(nproc)
 
-# --- 1. Qt for Windows --------------------------------------------------------------------
+# --- 1. Qt and libxml2 for Windows -------------------------------------------------------
 # The host's Qt (moc, rcc, uic) serves the cross build, so the two must be the same version.
 qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 qt_options=(
@@ -134,9 +134,11 @@ deploy() {
 
 # A Wine prefix of our own, kept with Qt: making one takes a while and 700 MB. Wine asks for
 # neither its .NET nor its browser engine.
+# Whatever happens, no Wine process outlives the script.
 use_wine() {
     export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     [ -e "$WINEPREFIX/system.reg" ] || { wineboot --init && wineserver -w; } >/dev/null 2>&1
+    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }
 
 # --- 3. The tests under Wine --------------------------------------------------------------
@@ -146,7 +148,6 @@ if $run_tests; then
     cp -u "$qt/bin/Qt6Test.dll" build-windows/bin/
     use_wine
     ctest --test-dir build-windows --output-on-failure --no-tests=error -j"$jobs"
-    wineserver -k || true
 fi
 
 # --- 4. The zip and the installer ---------------------------------------------------------
@@ -167,16 +168,16 @@ x86_64-w64-mingw32-strip "$stage"/*.dll "$stage"/*/*.dll "$stage/mdx-wizard.exe"
 windows_path() { local path=${1#.}; printf '%s' "${path//\//\\}"; }
 (
     cd "$stage"
-    for dir in $(find . -type d | sort); do
+    find . -type d | sort | while read -r dir; do
         printf 'SetOutPath "$INSTDIR%s"\n' "$(windows_path "$dir")"
-        for file in $(find "$dir" -maxdepth 1 -type f | sort); do
+        find "$dir" -maxdepth 1 -type f | sort | while read -r file; do
             printf 'File "%s"\n' "$stage/${file#./}"
         done
     done >"$packages/install.nsh"
-    for file in $(find . -type f | sort); do
+    find . -type f | sort | while read -r file; do
         printf 'Delete "$INSTDIR%s"\n' "$(windows_path "$file")"
     done >"$packages/uninstall.nsh"
-    for dir in $(find . -mindepth 1 -type d | sort -r); do
+    find . -mindepth 1 -type d | sort -r | while read -r dir; do
         printf 'RMDir "$INSTDIR%s"\n' "$(windows_path "$dir")"
     done >>"$packages/uninstall.nsh"
 )
@@ -191,7 +192,7 @@ programs="$WINEPREFIX/drive_c/Program Files/MDX Wizard"
 entry="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/MDX Wizard.lnk"
 wine "$packages/$name-setup.exe" /S 2>/dev/null
 wineserver -w
-answer=$(wine "$programs/mdx-wizard.exe" --version 2>/dev/null | tr -d '\r')
+answer=$(wine "$programs/mdx-wizard.exe" --version 2>/dev/null)
 [ "$answer" = "mdx-wizard $version" ] || { echo "installed program answered: $answer" >&2; exit 1; }
 [ -e "$entry" ] || { echo "no Start-menu entry" >&2; exit 1; }
 wine "$programs/uninstall.exe" /S 2>/dev/null
