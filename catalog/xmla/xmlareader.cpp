@@ -91,6 +91,10 @@ struct XmlaSax
 
 void XmlaResponseReader::ParserDeleter::operator()(_xmlParserCtxt *parser) const
 {
+    // An entity declaration makes libxml2 keep a document of its own to hold it, even for a
+    // SAX reader; the context does not free it.
+    if (parser->myDoc)
+        xmlFreeDoc(parser->myDoc);
     xmlFreeParserCtxt(parser);
 }
 
