@@ -382,8 +382,7 @@ std::shared_ptr<const CubeSchema> XmlaDataSource::cubeSchema(int cubeIndex)
         return cached;
     const QString cube = cubeName(cubeIndex);
     const XmlaParameters restrictions { { CatalogName, mCatalog }, { CubeName, cube } };
-    XmlaParameters properties = catalogProperty();
-    properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
+    const XmlaParameters properties = catalogProperties(mCatalog);
     // The measures are the members of the Measures dimension, whose unique name MDX fixes.
     XmlaParameters memberRestrictions = restrictions;
     memberRestrictions.append(
@@ -448,8 +447,7 @@ QList<MemberInfo> XmlaDataSource::members(int cubeIndex, const MemberQuery &quer
     } else {
         restrictions.append({ LevelUnique, query.levelUniqueName });
     }
-    XmlaParameters properties = catalogProperty();
-    properties.append({ QStringLiteral("Format"), QStringLiteral("Tabular") });
+    const XmlaParameters properties = catalogProperties(mCatalog);
     // Each row becomes a member as it is read, a slice of the answer per turn of the event
     // loop, so that a level of many members never holds the window up in one go.
     XmlaRowset kept;
