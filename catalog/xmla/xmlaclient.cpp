@@ -1,5 +1,6 @@
 #include "xmlaclient.h"
 
+#include "httpexchange.h"
 #include "xmlanamespaces.h"
 
 #include <QCoreApplication>
@@ -8,13 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSslError>
 #include <QTimer>
 #include <QXmlStreamWriter>
 
@@ -134,9 +130,6 @@ QString bodyWords(const QByteArray &head)
 
 // Enough of a body to say what an error page or JSON error says.
 constexpr qsizetype KeptHead = 16 * 1024;
-// Bytes read in one turn of the event loop: an answer that is all in at once is parsed in
-// slices, so that the window repaints and Cancel works meanwhile.
-constexpr qint64 ReadSlice = 256 * 1024;
 
 } // namespace
 
@@ -168,70 +161,42 @@ struct XmlaClient::Exchange
     {
         if (abort == Abort::None)
             abort = why;
-        if (reply)
-            reply->abort();
+        if (http)
+            http->abort();
     }
 
     // A declared length over the limit stops the request before anything is read.
-    void metaDataChanged()
+    void headRead()
     {
         inSlot([&] {
-            reader.setHttpCharset(
-                charsetOf(reply->header(QNetworkRequest::ContentTypeHeader).toByteArray()));
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            if (length.isValid() && length.toLongLong() > limit)
+            const HttpResponse &response = http->response();
+            reader.setHttpCharset(charsetOf(response.header("Content-Type")));
+            bool number = false;
+            const qint64 length = response.header("Content-Length").toLongLong(&number);
+            if (number && length > limit)
                 stop(Abort::TooLarge);
-        });
-    }
-
-    void readyRead()
-    {
-        inSlot([&] {
-            // What is left waits for the next turn, so that the window repaints in between.
-            if (readSlice())
-                QTimer::singleShot(0, reply, [this] { readyRead(); });
-        });
-    }
-
-    // Reads what has arrived, up to a slice; true when more is waiting.
-    bool readSlice()
-    {
-        if (abort != Abort::None || !reply)
-            return false;
-        const QByteArray chunk = reply->read(ReadSlice);
-        if (reader.bytesRead() + chunk.size() > limit) {
-            stop(Abort::TooLarge);
-            return false;
-        }
-        take(chunk);
-        return abort == Abort::None && reply && reply->bytesAvailable() > 0;
-    }
-
-    void finished()
-    {
-        inSlot([&] {
-            done = true;
-            if (abort != Abort::None || !reply)
-                return;
-            const QByteArray rest = reply->readAll();
-            if (reader.bytesRead() + rest.size() > limit)
-                abort = Abort::TooLarge;
-            else
-                take(rest);
         });
     }
 
     void take(const QByteArray &chunk)
     {
-        if (head.size() < KeptHead)
-            head += chunk.left(KeptHead - head.size());
-        reader.addData(chunk);
+        inSlot([&] {
+            if (abort != Abort::None)
+                return;
+            if (reader.bytesRead() + chunk.size() > limit)
+                return stop(Abort::TooLarge);
+            if (head.size() < KeptHead)
+                head += chunk.left(KeptHead - head.size());
+            reader.addData(chunk);
+            if (reader.failed())
+                http->abort(); // nothing after a fault or malformed XML changes the outcome
+        });
     }
 
     bool failed() const
     {
         return abort != Abort::None || reader.failed()
-            || (reply && reply->error() != QNetworkReply::NoError);
+            || (http && http->error() != HttpExchange::Error::None);
     }
 
     void finishReading()
@@ -242,30 +207,16 @@ struct XmlaClient::Exchange
         }
     }
 
-    // No slot of the reply is running any more; delete it now rather than at some later turn
-    // of an event loop.
-    void release()
-    {
-        if (!reply)
-            return;
-        reply->disconnect();
-        if (!done)
-            reply->abort();
-        delete reply.data();
-    }
-
     QByteArray body;
     QByteArray action;
     qint64 limit;
     XmlaResponseReader reader;
     QByteArray head; // the body's start, for the words of an answer that is no SOAP
-    QPointer<QNetworkReply> reply;
+    std::unique_ptr<HttpExchange> http;
     Abort abort = Abort::None;
-    bool done = false;
     bool readerFinished = false;
     bool ahead = false; // see XmlaDiscover::ahead
     bool aheadFailed = false;
-    QStringList sslErrors;
 };
 
 // The requests of one call while they are out: one failed answer stops the others, the wait
@@ -277,23 +228,25 @@ public:
         : mExchanges(exchanges)
     {
     }
+    // No slot of an exchange is running any more: they go now rather than at some later turn
+    // of an event loop, and their open connections wait for the next request.
     ~InFlight()
     {
         for (const auto &exchange : mExchanges)
-            exchange->release();
+            exchange->http.reset();
     }
 
     void sent(Exchange &exchange)
     {
         ++mPending;
-        QObject::connect(exchange.reply, &QNetworkReply::finished, exchange.reply,
+        QObject::connect(exchange.http.get(), &HttpExchange::finished, exchange.http.get(),
                          [this, &exchange] { answered(exchange); });
     }
 
     void stopAll(Exchange::Abort why)
     {
         for (const auto &exchange : mExchanges) {
-            if (!exchange->done)
+            if (exchange->http && !exchange->http->isFinished())
                 exchange->stop(why);
         }
     }
@@ -307,14 +260,6 @@ public:
 private:
     void answered(Exchange &exchange)
     {
-        // An answer that came in faster than it is read is read on, a slice per turn.
-        if (exchange.abort == Exchange::Abort::None && exchange.reply
-            && exchange.reply->bytesAvailable() > ReadSlice) {
-            exchange.inSlot([&] { exchange.readSlice(); });
-            QTimer::singleShot(0, exchange.reply, [this, &exchange] { answered(exchange); });
-            return;
-        }
-        exchange.finished();
         if (exchange.failed() && !exchange.ahead)
             stopAll(Exchange::Abort::Sibling);
         if (--mPending == 0)
@@ -328,6 +273,7 @@ private:
 
 XmlaClient::XmlaClient(XmlaSettings settings)
     : mSettings(std::move(settings))
+    , mConnections(std::make_unique<HttpConnections>())
 {
     const QUrl &url = mSettings.url;
     const QString scheme = url.scheme().toLower();
@@ -347,6 +293,11 @@ XmlaClient::XmlaClient(XmlaSettings settings)
 }
 
 XmlaClient::~XmlaClient() = default;
+
+int XmlaClient::connectionCount() const
+{
+    return mConnections->opened();
+}
 
 QString XmlaClient::displayUrl() const
 {
@@ -447,8 +398,6 @@ void XmlaClient::run(Exchanges &exchanges, const QString &waitText)
              QStringLiteral("The previous request to the server has not ended yet."));
     mBusy = true;
     const auto notBusy = qScopeGuard([this] { mBusy = false; });
-    if (!mManager)
-        mManager = std::make_unique<QNetworkAccessManager>();
 
     InFlight flight(exchanges);
     for (const auto &exchange : exchanges)
@@ -468,35 +417,20 @@ void XmlaClient::run(Exchanges &exchanges, const QString &waitText)
 
 void XmlaClient::send(Exchange &exchange, InFlight &flight)
 {
-    QNetworkRequest request(mRequestUrl);
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArrayLiteral("text/xml; charset=utf-8"));
-    request.setRawHeader("SOAPAction", exchange.action);
-    request.setRawHeader("Accept", "text/xml, application/xml, application/soap+xml");
-    // No Accept-Encoding of our own: the network layer offers gzip itself and decodes a
-    // compressed answer only when it made the offer.
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("MdxWizard"));
+    QByteArray head = "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: " + exchange.action
+        + "\r\nAccept: text/xml, application/xml, application/soap+xml\r\n"
+          "Accept-Encoding: gzip, deflate\r\nUser-Agent: MdxWizard\r\n";
     if (!mUser.isEmpty() || !mPassword.isEmpty())
-        request.setRawHeader("Authorization",
-                             "Basic " + (mUser + u':' + mPassword).toUtf8().toBase64());
-    // A redirect would carry the credentials elsewhere and turn POST into GET.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-
-    exchange.reply = mManager->post(request, exchange.body);
-    ++mRequestCount;
-    QNetworkReply *reply = exchange.reply;
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
-                     [&exchange] { exchange.metaDataChanged(); });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply,
-                     [&exchange] { exchange.readyRead(); });
-    QObject::connect(reply, &QNetworkReply::sslErrors, reply,
-                     [&exchange](const QList<QSslError> &errors) {
-                         // Never ignored: the handshake fails and the reply reports it.
-                         for (const QSslError &error : errors)
-                             exchange.sslErrors.append(error.errorString());
-                     });
+        head += "Authorization: Basic " + (mUser + u':' + mPassword).toUtf8().toBase64() + "\r\n";
+    // A redirect is not followed: it would carry the credentials elsewhere.
+    exchange.http = std::make_unique<HttpExchange>(
+        *mConnections, mRequestUrl, head, std::exchange(exchange.body, {}),
+        [&exchange](const QByteArray &chunk) { exchange.take(chunk); });
+    QObject::connect(exchange.http.get(), &HttpExchange::headRead, exchange.http.get(),
+                     [&exchange] { exchange.headRead(); });
     flight.sent(exchange);
+    exchange.http->start();
+    ++mRequestCount;
 }
 
 // Waits in a local event loop until every answer is in, the time is up or the user cancels.
@@ -579,13 +513,13 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
     default:
         break;
     }
-    const QNetworkReply *reply = exchange.reply;
-    if (!reply)
+    const HttpExchange *http = exchange.http.get();
+    if (!http)
         return failure(XmlaFailure::Network, QStringLiteral("The request could not be sent."));
     exchange.finishReading();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int status = http->response().headRead() ? http->response().status() : 0;
     if (status == 0)
-        return networkFailure(*reply, exchange.sslErrors);
+        return networkFailure(*http);
     // Servers send faults with 500 as SOAP wants, or with 200; either way the fault explains
     // more than the status. Any other body under an error status explains less.
     const bool soapFault = exchange.reader.isServerFault();
@@ -599,16 +533,16 @@ std::optional<XmlaFault> XmlaClient::outcome(Exchange &exchange) const
                                .arg(displayUrl(), words));
         return exchange.reader.failure();
     }
-    return statusFailure(status, *reply, words);
+    return statusFailure(status, http->response(), words);
 }
 
-XmlaFault XmlaClient::statusFailure(int status, const QNetworkReply &reply,
+XmlaFault XmlaClient::statusFailure(int status, const HttpResponse &response,
                                     const QString &words) const
 {
     const QString url = displayUrl();
-    const QString reason = reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    const QString reason = QString::fromLatin1(response.reason());
     if (status >= 300 && status < 400) {
-        const QUrl location = reply.header(QNetworkRequest::LocationHeader).toUrl();
+        const QUrl location = QUrl::fromEncoded(response.header("Location"));
         return failure(XmlaFailure::Redirected,
                        QStringLiteral("The server at %1 redirects to %2 (HTTP %3); use that "
                                       "address as the Data Source.")
@@ -647,17 +581,12 @@ XmlaFault XmlaClient::statusFailure(int status, const QNetworkReply &reply,
     }
 }
 
-XmlaFault XmlaClient::networkFailure(const QNetworkReply &reply, const QStringList &sslErrors) const
+XmlaFault XmlaClient::networkFailure(const HttpExchange &http) const
 {
     const QString url = displayUrl();
     const QString host = mRequestUrl.host();
-    const QString untrusted = QStringLiteral("the server's certificate could not be trusted (%1).")
-                                  .arg(sslErrors.join(QStringLiteral("; ")));
-    switch (reply.error()) {
-    case QNetworkReply::NoError:
-        return failure(XmlaFailure::Network,
-                       QStringLiteral("The server at %1 sent no HTTP answer.").arg(url));
-    case QNetworkReply::ConnectionRefusedError:
+    switch (http.error()) {
+    case HttpExchange::Error::ConnectionRefused:
         return failure(
             XmlaFailure::ConnectionRefused,
             QStringLiteral("Nothing answers at %1, port %2 (connection refused). Is the server "
@@ -665,29 +594,36 @@ XmlaFault XmlaClient::networkFailure(const QNetworkReply &reply, const QStringLi
                 .arg(host,
                      QString::number(
                          mRequestUrl.port(mRequestUrl.scheme().toLower() == u"https" ? 443 : 80))));
-    case QNetworkReply::HostNotFoundError:
+    case HttpExchange::Error::HostNotFound:
         return failure(XmlaFailure::HostNotFound,
                        QStringLiteral("The host \"%1\" is unknown.").arg(host));
-    case QNetworkReply::TimeoutError:
+    case HttpExchange::Error::TimedOut:
         return failure(XmlaFailure::TimedOut,
                        QStringLiteral("The connection to %1 timed out.").arg(url));
-    case QNetworkReply::SslHandshakeFailedError:
-        return failure(XmlaFailure::Certificate,
-                       QStringLiteral("The secure connection to %1 failed: %2")
-                           .arg(host, sslErrors.isEmpty() ? reply.errorString() : untrusted));
-    case QNetworkReply::RemoteHostClosedError:
+    case HttpExchange::Error::Tls:
+        return failure(
+            XmlaFailure::Certificate,
+            QStringLiteral("The secure connection to %1 failed: %2")
+                .arg(host,
+                     http.sslErrors().isEmpty()
+                         ? http.errorString()
+                         : QStringLiteral("the server's certificate could not be trusted (%1).")
+                               .arg(http.sslErrors().join(QStringLiteral("; ")))));
+    case HttpExchange::Error::Closed:
         return failure(
             XmlaFailure::Network,
             QStringLiteral("The server at %1 closed the connection without answering.").arg(url));
-    default:
-        if (!sslErrors.isEmpty())
-            return failure(
-                XmlaFailure::Certificate,
-                QStringLiteral("The secure connection to %1 failed: %2").arg(host, untrusted));
-        return failure(
-            XmlaFailure::Network,
-            QStringLiteral("The request to %1 failed: %2").arg(url, reply.errorString()));
+    case HttpExchange::Error::None:
+    case HttpExchange::Error::NoHttp:
+        return failure(XmlaFailure::Network,
+                       QStringLiteral("The server at %1 sent no HTTP answer.").arg(url));
+    case HttpExchange::Error::Aborted:
+        return failure(XmlaFailure::Network, QStringLiteral("The request was stopped."));
+    case HttpExchange::Error::Other:
+        break;
     }
+    return failure(XmlaFailure::Network,
+                   QStringLiteral("The request to %1 failed: %2").arg(url, http.errorString()));
 }
 
 XmlaFault XmlaClient::failure(qint32 code, const QString &description) const

@@ -13,10 +13,11 @@
 #include <utility>
 #include <vector>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 namespace mdx {
+
+class HttpConnections;
+class HttpExchange;
+class HttpResponse;
 
 struct XmlaSettings
 {
@@ -78,8 +79,9 @@ public:
     XmlaExecuteResult execute(const QString &statement, const XmlaParameters &properties,
                               const QString &waitText);
 
-    // HTTP requests sent so far.
+    // HTTP requests sent so far, and the connections they took.
     int requestCount() const { return mRequestCount; }
+    int connectionCount() const;
     // The address for messages: without user name and password.
     QString displayUrl() const;
     void setWaitIndicator(std::shared_ptr<WaitIndicator> indicator)
@@ -103,8 +105,8 @@ private:
     void failOnFirstFailure(Exchanges &exchanges) const;
     std::optional<XmlaFault> outcome(Exchange &exchange) const;
     // `words`: what the body said, if anything (bodyWords).
-    XmlaFault statusFailure(int status, const QNetworkReply &reply, const QString &words) const;
-    XmlaFault networkFailure(const QNetworkReply &reply, const QStringList &sslErrors) const;
+    XmlaFault statusFailure(int status, const HttpResponse &response, const QString &words) const;
+    XmlaFault networkFailure(const HttpExchange &http) const;
     XmlaFault failure(qint32 code, const QString &description) const;
     XmlaFault scrubbed(const XmlaFault &failure) const;
     [[noreturn]] void fail(qint32 code, const QString &description) const;
@@ -113,7 +115,7 @@ private:
     QUrl mRequestUrl; // without user info
     QString mUser;
     QString mPassword;
-    std::unique_ptr<QNetworkAccessManager> mManager;
+    std::unique_ptr<HttpConnections> mConnections;
     int mRequestCount = 0;
     bool mBusy = false;
 };
