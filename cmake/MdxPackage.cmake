@@ -29,7 +29,7 @@ set(CPACK_COMPONENTS_ALL ${MDX_COMPONENTS})
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS Runtime)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The runtime package's dependencies (Qt, libxml2) come from the libraries the binaries link.
+# The runtime package's dependencies (Qt, libxml2, zlib) come from the libraries the binaries link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 # Descriptions: the first line is the synopsis (as long as the project declares no

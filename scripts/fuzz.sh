@@ -5,16 +5,17 @@
 #   scripts/fuzz.sh --regress                 every seed of tests/fuzz/corpus once through its
 #                                             target (what CI runs; seconds)
 #   scripts/fuzz.sh --time SECONDS TARGET     fuzzes TARGET (connectionstring, schemafile,
-#                                             xmlareader or statementreader) for SECONDS
+#                                             xmlareader, statementreader or httpresponse) for
+#                                             SECONDS
 #
 # Fuzzing adds what it finds new to build-fuzz/corpus/TARGET (the seeds stay untouched) and
 # writes an input that fails to build-fuzz/findings/; a finding, once fixed, becomes a seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(connectionstring schemafile xmlareader statementreader)
+targets=(connectionstring schemafile xmlareader statementreader httpresponse)
 usage() {
-    echo "usage: $0 --regress | --time SECONDS connectionstring|schemafile|xmlareader|statementreader" >&2
+    echo "usage: $0 --regress | --time SECONDS connectionstring|schemafile|xmlareader|statementreader|httpresponse" >&2
     exit 2
 }
 case "${1:-}" in

@@ -10,8 +10,8 @@ set -euo pipefail
 
 # The compiler and Qt; a font with the metrics the window was laid out for; the certificate
 # authorities for XML for Analysis servers behind https; libxml2, whose push parser reads the
-# servers' answers.
-packages=(cmake g++ make qt6-base-dev libxml2-dev fonts-liberation2 ca-certificates)
+# servers' answers, and zlib, which decodes the compressed ones.
+packages=(cmake g++ make qt6-base-dev libxml2-dev zlib1g-dev fonts-liberation2 ca-certificates)
 packaging=(dpkg-dev file lintian desktop-file-utils appstream)
 testing=(
     libbenchmark-dev

@@ -105,7 +105,7 @@ bool HttpResponse::takeLine(QByteArrayView &bytes, qsizetype limit)
     const qsizetype end = bytes.indexOf('\n');
     const qsizetype taken = end < 0 ? bytes.size() : end + 1;
     if (mLine.size() + taken > limit) {
-        fail(QStringLiteral("The server's answer has a line longer than %1 bytes.").arg(limit));
+        fail(QStringLiteral("The server's answer has a header or chunk line too long to be one."));
         return false;
     }
     mLine += bytes.first(taken);
@@ -231,13 +231,20 @@ void HttpResponse::readChunked(QByteArrayView &bytes, QByteArray &out)
             mChunk = Chunk::DataEnd;
         return;
     }
-    case Chunk::DataEnd:
-        if (!takeLine(bytes, 2))
+    case Chunk::DataEnd: {
+        // CRLF, or a bare LF, ends a chunk's data.
+        const char next = bytes.front();
+        bytes = bytes.sliced(1);
+        if (next == '\r' && mLine.isEmpty()) {
+            mLine = "\r";
             return;
-        if (!std::exchange(mLine, {}).isEmpty())
+        }
+        mLine.clear();
+        if (next != '\n')
             return fail(QStringLiteral("The server's answer has a malformed chunk."));
         mChunk = Chunk::Size;
         return;
+    }
     case Chunk::Trailer:
         if (!takeLine(bytes, LineLimit))
             return;

@@ -398,6 +398,30 @@ private slots:
         QCOMPARE(indicator->ends, 2);
     }
 
+    // A connection the server keeps open carries the next request; when the server closes it
+    // just as a request comes, the request goes again on a new one, unseen by the user.
+    void keptConnections()
+    {
+        FakeHttpServer server;
+        server.keepOpen = true;
+        int answers = 0;
+        server.setHandler([&](const HttpRequest &request) {
+            if (++answers == 3)
+                return QByteArray();
+            const QByteArray body = recorded(test::recordedFile(request));
+            return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
+                + "\r\n\r\n" + body;
+        });
+        XmlaClient client(settingsFor(server));
+        XmlaDiscover catalogs;
+        catalogs.requestType = QStringLiteral("DBSCHEMA_CATALOGS");
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(client.discover(catalogs, QString()).rows.size(), 1);
+        QCOMPARE(server.requests.size(), 4);
+        QCOMPARE(client.connectionCount(), 2);
+        QCOMPARE(server.connections, 2);
+    }
+
     void unreachable()
     {
         QSslServer tls; // completes no handshake: its certificate is not trusted

@@ -7,3 +7,6 @@ mdx_add_test(tst_xmladatasource
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_xmladatasource.cpp
     LIBRARIES MdxTestSupport
     TIMEOUT 120)
+mdx_add_test(tst_httpresponse
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_httpresponse.cpp
+    LIBRARIES MdxTestSupport)

@@ -23,7 +23,8 @@ struct HttpRequest
 };
 
 // A scripted HTTP server on 127.0.0.1: each request is answered with the raw bytes the handler
-// returns (then the connection is closed), or held unanswered while it returns nothing.
+// returns (then the connection is closed, unless kept open), or held unanswered while it
+// returns nothing. Empty bytes close the connection without an answer.
 class FakeHttpServer
 {
 public:
@@ -32,6 +33,8 @@ public:
     // after another would wait for ever.
     int answerWhenWaiting = 1;
     int delayMs = 0;
+    bool keepOpen = false;
+    int connections = 0;
     QList<HttpRequest> requests;
 
     FakeHttpServer()
@@ -39,6 +42,7 @@ public:
         mServer.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&mServer, &QTcpServer::newConnection, &mServer, [this] {
             while (QTcpSocket *socket = mServer.nextPendingConnection()) {
+                ++connections;
                 QObject::connect(socket, &QTcpSocket::readyRead, socket,
                                  [=, this] { read(socket); });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -104,9 +108,10 @@ private:
             return;
         for (const auto &[client, asked] : std::exchange(mWaiting, {})) {
             if (const std::optional<QByteArray> bytes = mHandler(asked))
-                QTimer::singleShot(delayMs, client.data(), [client, bytes] {
+                QTimer::singleShot(delayMs, client.data(), [this, client, bytes] {
                     client->write(*bytes);
-                    client->disconnectFromHost();
+                    if (!keepOpen || bytes->isEmpty())
+                        client->disconnectFromHost();
                 });
         }
     }
