@@ -3,11 +3,10 @@
 // What the preview benchmarks share: the statements of a result of a chosen size on the test
 // server, an answer fetched the way the client receives it, and the reading of that answer as
 // the client reads it.
+#include "catalog/xmla/httpexchange.h"
 #include "catalog/xmla/xmlaclient.h"
 
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 
 namespace mdx::bench {
 
@@ -28,26 +27,23 @@ inline QString previewStatement(int rows, int columns)
         .arg(columns);
 }
 
-// The answer in the pieces the network handed over: the client reads whatever has arrived at
-// each turn of its event loop, often megabytes at once.
-inline QList<QByteArray> fetchArrived(QNetworkAccessManager &network, const QUrl &url,
+// The answer in the pieces the network handed over, as the client receives them.
+inline QList<QByteArray> fetchArrived(HttpConnections &connections, const QUrl &url,
                                       const QString &statement)
 {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "text/xml; charset=utf-8");
-    request.setRawHeader("SOAPAction", "\"urn:schemas-microsoft-com:xml-analysis:Execute\"");
     const XmlaParameters properties { { "Catalog", "OlapTest" },
                                       { "Format", "Multidimensional" },
                                       { "AxisFormat", "TupleFormat" } };
-    QNetworkReply *reply = network.post(request, XmlaClient::executeBody(statement, properties));
     QList<QByteArray> chunks;
-    QObject::connect(reply, &QNetworkReply::readyRead, [&] { chunks.append(reply->readAll()); });
+    HttpExchange exchange(connections, url,
+                          "Content-Type: text/xml; charset=utf-8\r\n"
+                          "SOAPAction: \"urn:schemas-microsoft-com:xml-analysis:Execute\"\r\n",
+                          XmlaClient::executeBody(statement, properties),
+                          [&](const QByteArray &chunk) { chunks.append(chunk); });
     QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&exchange, &HttpExchange::finished, &loop, &QEventLoop::quit);
+    exchange.start();
     loop.exec();
-    if (const QByteArray rest = reply->readAll(); !rest.isEmpty())
-        chunks.append(rest);
-    reply->deleteLater();
     return chunks;
 }
 

@@ -51,7 +51,7 @@ int main(int argc, char **argv)
         out << "usage: preview-probe http://127.0.0.1:PORT/xmla (the test server's address)\n";
         return 2;
     }
-    QNetworkAccessManager network;
+    mdx::HttpConnections network;
     mdx::PreviewWindow window(nullptr);
     window.resize(900, 600);
     out << "cells    answer MB  read ms  grid+paint ms  total ms  RSS before MB  RSS after MB  "

@@ -25,8 +25,7 @@ double median(QList<double> values)
 }
 
 // Our side: the answer fetched first, then read and laid out as the preview's grid.
-double ours(QNetworkAccessManager &network, const QUrl &url, int rows, int columns,
-            qsizetype &cells)
+double ours(mdx::HttpConnections &network, const QUrl &url, int rows, int columns, qsizetype &cells)
 {
     const QList<QByteArray> chunks
         = mdx::bench::fetchArrived(network, url, mdx::bench::previewStatement(rows, columns));
@@ -94,7 +93,7 @@ int main(int argc, char **argv)
         out << "preview-race: cannot start " << MDX_JAVA << '\n';
         return 1;
     }
-    QNetworkAccessManager network;
+    mdx::HttpConnections network;
     try {
         out << "cells    ours ms  olap4j ms  ours/olap4j  olap4j requests meanwhile  (medians of "
             << rounds << ")\n";
