@@ -306,7 +306,7 @@ private slots:
     // A catalog from a server of another kind (hand-made answers in tests/data/xmla-msas after
     // its documentation; a .gz file is `gzip -n` of its namesake), however the answer travels;
     // every request as such a server expects it: the address, SOAPAction with its colon, XML
-    // content type, gzip offered (the network layer decodes only what it offered), and the
+    // content type, gzip offered (such a server compresses only when offered), and the
     // catalog as property and restriction, spelt as the server does.
     void otherServers_data()
     {
