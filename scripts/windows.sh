@@ -49,9 +49,16 @@ qt_options=(
 )
 host_paths=(-DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
 toolchain=$root/cmake/mingw-w64.cmake
-key=$( (echo "$qt_version" "${qt_options[@]}" && cat "$toolchain") | sha256sum | cut -c1-12)
 cache=${MDX_WINDOWS_CACHE:-$HOME/.cache/mdx-wizard-windows}
-qt=$cache/qt-${qt_version%%+*}-$key
+
+# cache_prefix NAME VERSION OPTION...: the cache folder of a cross build, keyed by the version,
+# the options and the toolchain file, so that a change to any of them builds afresh.
+cache_prefix() {
+    local name=$1 version=$2
+    shift 2
+    echo "$cache/$name-${version%%+*}-$( (echo "$version" "$@" && cat "$toolchain") | sha256sum | cut -c1-12)"
+}
+qt=$(cache_prefix qt "$qt_version" "${qt_options[@]}")
 
 # Adds a source entry for the archive the machine already uses, so apt-get source finds
 # Debian's source packages; nothing is added when one is there.
@@ -97,7 +104,7 @@ xml_options=(
     -DLIBXML2_WITH_PROGRAMS=OFF -DLIBXML2_WITH_TESTS=OFF -DLIBXML2_WITH_HTTP=OFF
     -DLIBXML2_WITH_FTP=OFF -DLIBXML2_WITH_MODULES=OFF
 )
-xml=$cache/libxml2-${xml_version%%+*}-$( (echo "$xml_version" "${xml_options[@]}" && cat "$toolchain") | sha256sum | cut -c1-12)
+xml=$(cache_prefix libxml2 "$xml_version" "${xml_options[@]}")
 cross_build libxml2 "$xml_version" "$xml" "${xml_options[@]}"
 $qt_only && exit 0
 
