@@ -50,52 +50,31 @@ QStringList shown(const CubeSchema &schema)
     return lines;
 }
 
-// A dimension in the notation of fill(), the levels at these positions checked.
-QString layout(const DimensionInfo &dimension, const QList<int> &checked)
-{
-    QStringList levels;
-    for (int l = 0; l < levelsOf(dimension).size(); ++l)
-        levels << levelsOf(dimension).at(l).name + (checked.contains(l) ? "*" : "");
-    return dimension.name + u'=' + levels.join(u',');
-}
+// A dimension on an axis, its levels at these positions checked.
+using Placed = std::pair<const DimensionInfo *, QList<int>>;
 
-// Adds dimensions as a cube load or a placement would, from a line such as
-// "Store=(All),Country*,City; Time*=Year": the nodes [Store], [Store].[(All)], ... and
-// [Time], [Time].[Year], a star marking a checked node.
-LayoutTree &fill(LayoutTree &tree, const QString &layout)
-{
-    for (const QString &dimension : layout.split(u';', Qt::SkipEmptyParts)) {
-        const QString name = dimension.section(u'=', 0, 0).trimmed();
-        const QString text = QString(name).remove(u'*');
-        const QString key = u'[' + text + u']';
-        tree.add(key, text)->setChecked(name.endsWith(u'*'));
-        for (const QString &level : dimension.section(u'=', 1).split(u',', Qt::SkipEmptyParts)) {
-            const QString levelText = level.trimmed().remove(u'*');
-            tree.add(key, LayoutTree::Child, key + ".[" + levelText + u']', levelText)
-                ->setChecked(level.endsWith(u'*'));
-        }
-    }
-    return tree;
-}
-
-// Adds measures from a line such as "Units*|Revenue", a star marking a ticked one.
-MeasureList &fill(MeasureList &list, const QString &layout)
-{
-    for (const QString &name : layout.split(u'|', Qt::SkipEmptyParts)) {
-        list.addItem(QString(name).remove(u'*'));
-        list.setTicked(list.newIndex(), name.endsWith(u'*'));
-    }
-    return list;
-}
-
-// The statement for the axis trees (rows, columns, slicers) and measures in fill()'s notation.
-QString compose(const QStringList &axes, const QString &measures, const QString &cube)
+// The statement the model writes for these axes (rows, columns, slicers) and measures.
+QString compose(const QList<QList<Placed>> &axes, const QStringList &measures, const QString &cube)
 {
     LayoutTree trees[3];
-    for (int i = 0; i < axes.size(); ++i)
-        fill(trees[i], axes[i]);
+    for (int a = 0; a < axes.size(); ++a) {
+        for (const auto &[dimension, checked] : axes[a]) {
+            const QString key = u'[' + dimension->name + u']';
+            trees[a].add(key, dimension->name);
+            for (int l = 0; l < levelsOf(*dimension).size(); ++l) {
+                const QString level = levelsOf(*dimension).at(l).name;
+                trees[a]
+                    .add(key, LayoutTree::Child, key + ".[" + level + u']', level)
+                    ->setChecked(checked.contains(l));
+            }
+        }
+    }
     MeasureList list;
-    return composeMdx(trees[0], trees[1], trees[2], fill(list, measures), cube);
+    for (const QString &measure : measures) {
+        list.addItem(measure);
+        list.setTicked(list.newIndex(), true);
+    }
+    return composeMdx(trees[0], trees[1], trees[2], list, cube);
 }
 
 const QString countryRows = "select {[Store].[Store Country].members} on rows, "
@@ -210,28 +189,28 @@ private slots:
             const auto schema = server->cubeSchema(c);
             const QList<DimensionInfo> d = schema->dimensions.mid(1);
             const QStringList m = shown(*schema).first().split(u'|', Qt::SkipEmptyParts);
-            const QString all = m.join("*|") + u'*';
-            QList<std::pair<QStringList, QString>> layouts { { {}, all } };
+            QList<std::pair<QList<QList<Placed>>, QStringList>> layouts { { {}, m } };
             for (const DimensionInfo &dimension : d) {
                 const int levels = int(levelsOf(dimension).size());
                 // "(All)" only where the dimension has one: a server refuses it elsewhere.
                 if (levelsOf(dimension).first().name == u"(All)")
-                    layouts.append({ { layout(dimension, {}) }, all });
+                    layouts.append({ { { { &dimension, {} } } }, m });
                 QList<int> every;
                 for (int l = 0; l < levels; ++l) {
-                    layouts.append({ { layout(dimension, { l }) }, m.first() + u'*' });
+                    layouts.append({ { { { &dimension, { l } } } }, { m.first() } });
                     every << l;
                 }
-                layouts.append({ { layout(dimension, every) }, all });
+                layouts.append({ { { { &dimension, every } } }, m });
             }
             // Every tree filled, one of them with two dimensions (column and slicer sets
             // join the rows).
             if (d.size() >= 3)
-                layouts.append({ { layout(d[0], { 1 }) + u';' + layout(d.last(), { 1 }),
-                                   layout(d[1], { 0, 2 }), layout(d[2], {}) },
-                                 m.last() + u'*' });
+                layouts.append({ { { { &d[0], { 1 } }, { &d.last(), { 1 } } },
+                                   { { &d[1], { 0, 2 } } },
+                                   { { &d[2], {} } } },
+                                 { m.last() } });
             if (m.contains(u"Sales [Net]"))
-                layouts.append({ { layout(d[0], { 1 }) }, QStringLiteral("Sales [Net]*") });
+                layouts.append({ { { { &d[0], { 1 } } } }, { "Sales [Net]" } });
             for (const auto &[axes, measures] : layouts) {
                 const QString mdx = compose(axes, measures, server->cubes().at(c).name);
                 if (const auto failure = test::failureOf([&] { server->execute(mdx); }))
