@@ -646,8 +646,8 @@ private slots:
         QVERIFY(statement().startsWith("select {descendants([Store].currentmember,"));
     }
 
-    // Ctrl+M on an axis tree opens the members of the current node's dimension; what is
-    // chosen narrows its set and shows on the node.
+    // Ctrl+M on an axis tree opens the members of the current node's dimension, from a level
+    // or the dimension itself; what is chosen narrows its set and shows on the node.
     void chooseMembers()
     {
         FakeHttpServer server; // Sales as recorded; its members named as Store's
@@ -677,6 +677,8 @@ private slots:
                  qPrintable(statement()));
         QVERIFY(item(rows(), "Store")->font(0).italic());
         QCOMPARE(item(rows(), "Store")->toolTip(0), "Chosen members:\n[Store].[Profit]");
+        focusOn(rows(), "Store"); // the dimension's own node opens them too
+        chooseMembers([](MemberChooser *) {});
     }
 
     // Find hides only rows, ignoring case and matching levels too; a move while filtered
