@@ -28,7 +28,6 @@ QTcpSocket *HttpConnections::take()
 
 void HttpConnections::keep(QTcpSocket *socket)
 {
-    socket->disconnect();
     mIdle.push_back(socket);
 }
 

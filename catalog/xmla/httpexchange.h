@@ -26,6 +26,7 @@ public:
 
     // A kept connection that is still open, or none.
     QTcpSocket *take();
+    // Takes a connection whose signals are no longer connected to anything.
     void keep(QTcpSocket *socket);
     // Connections opened so far.
     int opened() const { return mOpened; }

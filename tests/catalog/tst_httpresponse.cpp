@@ -61,7 +61,8 @@ private slots:
         row("interim answer first",
             "HTTP/1.1 100 Continue\r\n\r\n" + ok + "Content-Length: 0\r\n\r\n", false,
             "200 OK keep|");
-        row("closing", ok + "Connection: close\r\nContent-Length: 1\r\n\r\nx", false, "200 OK|x");
+        row("closing", ok + "X: y\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx", false,
+            "200 OK|x");
         row("HTTP/1.0 keeping",
             "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 1\r\n\r\nx", false,
             "200 OK keep|x");

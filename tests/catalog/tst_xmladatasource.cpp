@@ -140,9 +140,11 @@ private slots:
         QCOMPARE(result.axisNames, (QList<QString> { "Axis0", "Axis1" })); // not the slicer
         QCOMPARE(result.columnTuples() * 10 + result.rowTuples(), 24); // 2 measures, 4 rows
         QCOMPARE(result.cellCount, 8);
-        for (const HttpRequest &request : server.requests)
+        for (const HttpRequest &request : server.requests) {
             QCOMPARE(request.headers.value("authorization"),
                      "Basic " + ("ann:" + Password.toUtf8()).toBase64());
+            QCOMPARE(request.headers.value("host"), server.url().authority().toUtf8());
+        }
     }
 
     // A document that declares no encoding is read in the charset the HTTP header names.
