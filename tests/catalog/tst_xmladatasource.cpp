@@ -5,6 +5,7 @@
 #include "catalogtesting.h"
 #include "fakehttpserver.h"
 
+#include <QScopeGuard>
 #include <QSslKey>
 #include <QSslServer>
 #include <QXmlStreamReader>
@@ -39,6 +40,21 @@ QString sent(const HttpRequest &request, const QString &name)
 QByteArray otherServer(const QString &name)
 {
     return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla-msas/") + name);
+}
+
+// The recorded answer, on a connection the server keeps open.
+QByteArray keptAnswer(const HttpRequest &request)
+{
+    const QByteArray body = recorded(test::recordedFile(request));
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+        + body;
+}
+
+XmlaDiscover catalogsRequest()
+{
+    XmlaDiscover catalogs;
+    catalogs.requestType = QStringLiteral("DBSCHEMA_CATALOGS");
+    return catalogs;
 }
 
 XmlaSettings settingsFor(const FakeHttpServer &server)
@@ -408,20 +424,39 @@ private slots:
         server.keepOpen = true;
         int answers = 0;
         server.setHandler([&](const HttpRequest &request) {
-            if (++answers == 3)
-                return QByteArray();
-            const QByteArray body = recorded(test::recordedFile(request));
-            return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-                + "\r\n\r\n" + body;
+            return ++answers == 3 ? QByteArray() : keptAnswer(request);
         });
         XmlaClient client(settingsFor(server));
-        XmlaDiscover catalogs;
-        catalogs.requestType = QStringLiteral("DBSCHEMA_CATALOGS");
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(client.discover(catalogs, QString()).rows.size(), 1);
+            QCOMPARE(client.discover(catalogsRequest(), QString()).rows.size(), 1);
         QCOMPARE(server.requests.size(), 4);
         QCOMPARE(client.connectionCount(), 2);
         QCOMPARE(server.connections, 2);
+    }
+
+    // Over https, with the server's certificate trusted, answers come as over http, and the
+    // connection is kept too.
+    void secureAnswers()
+    {
+        if (underWine())
+            QSKIP("Wine's TLS does not complete this handshake");
+        const QSslCertificate certificate(recorded("../tls/localhost.crt"));
+        QSslConfiguration served = QSslConfiguration::defaultConfiguration();
+        served.setLocalCertificate(certificate);
+        served.setPrivateKey(QSslKey(recorded("../tls/localhost.key"), QSsl::Rsa));
+        FakeHttpServer server(served);
+        server.keepOpen = true;
+        server.setHandler(keptAnswer);
+        const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+        const auto restore
+            = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(before); });
+        QSslConfiguration trusting = before;
+        trusting.addCaCertificate(certificate);
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        XmlaClient client(settingsFor(server));
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(client.discover(catalogsRequest(), QString()).rows.size(), 1);
+        QCOMPARE(client.connectionCount(), 1);
     }
 
     void unreachable()

@@ -5,12 +5,14 @@
 #include <QList>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace mdx::test {
@@ -22,7 +24,8 @@ struct HttpRequest
     QByteArray target; // the path of the request line, e.g. "/xmla"
 };
 
-// A scripted HTTP server on 127.0.0.1: each request is answered with the raw bytes the handler
+// A scripted HTTP server on 127.0.0.1, or an https one with the TLS configuration given: each
+// request is answered with the raw bytes the handler
 // returns (then the connection is closed, unless kept open), or held unanswered while it
 // returns nothing. Empty bytes close the connection without an answer.
 class FakeHttpServer
@@ -37,23 +40,31 @@ public:
     int connections = 0;
     QList<HttpRequest> requests;
 
-    FakeHttpServer()
+    explicit FakeHttpServer(const std::optional<QSslConfiguration> &tls = std::nullopt)
+        : mServer(tls ? new QSslServer : new QTcpServer)
     {
-        mServer.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&mServer, &QTcpServer::newConnection, &mServer, [this] {
-            while (QTcpSocket *socket = mServer.nextPendingConnection()) {
-                ++connections;
-                QObject::connect(socket, &QTcpSocket::readyRead, socket,
-                                 [=, this] { read(socket); });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
+        if (tls)
+            static_cast<QSslServer *>(mServer.get())->setSslConfiguration(*tls);
+        mServer->listen(QHostAddress::LocalHost, 0);
+        // Over TLS, once the handshake is done.
+        QObject::connect(mServer.get(), &QTcpServer::pendingConnectionAvailable, mServer.get(),
+                         [this] {
+                             while (QTcpSocket *socket = mServer->nextPendingConnection()) {
+                                 ++connections;
+                                 QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                                  [=, this] { read(socket); });
+                                 QObject::connect(socket, &QTcpSocket::disconnected, socket,
+                                                  &QObject::deleteLater);
+                             }
+                         });
     }
 
     void setHandler(Handler handler) { mHandler = std::move(handler); }
     QUrl url() const
     {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1/xmla").arg(mServer.serverPort()));
+        return QUrl(QStringLiteral("%1://127.0.0.1:%2/xmla")
+                        .arg(qobject_cast<QSslServer *>(mServer.get()) ? "https" : "http")
+                        .arg(mServer->serverPort()));
     }
 
     static QByteArray response(int status, const QByteArray &body,
@@ -116,7 +127,7 @@ private:
         }
     }
 
-    QTcpServer mServer;
+    std::unique_ptr<QTcpServer> mServer;
     Handler mHandler;
     QList<std::pair<QPointer<QTcpSocket>, HttpRequest>> mWaiting;
 };
