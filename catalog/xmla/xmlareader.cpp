@@ -160,6 +160,7 @@ void XmlaResponseReader::finish()
 // The text before a bad byte is read to its end: an answer complete before it stands.
 void XmlaResponseReader::take(const XmlaTextDecoder::Text &decoded)
 {
+    feed(decoded.utf8);
     mUnparsed += decoded.text;
     parseText();
     if (decoded.error) {
@@ -179,17 +180,22 @@ void XmlaResponseReader::parseText()
     qsizetype size = mUnparsed.size();
     if (mUnparsed.at(size - 1).isHighSurrogate())
         --size;
-    QStringView text = QStringView(mUnparsed).first(size);
-    // A byte order mark is the encoding's, not the document's.
-    if (!mStarted && text.startsWith(QChar(0xFEFF)))
-        text = text.sliced(1);
-    if (!text.isEmpty()) {
-        mStarted = true;
-        const QByteArray utf8 = text.toUtf8();
-        mFed += utf8.size();
-        xmlParseChunk(mParser.get(), utf8.constData(), int(utf8.size()), 0);
-    }
+    feed(QStringView(mUnparsed).first(size).toUtf8());
     mUnparsed.remove(0, size);
+}
+
+void XmlaResponseReader::feed(QByteArrayView utf8)
+{
+    if (mFailure || mEnvelopeClosed)
+        return;
+    // A byte order mark is the encoding's, not the document's.
+    if (!mStarted && utf8.startsWith("\xEF\xBB\xBF"))
+        utf8 = utf8.sliced(3);
+    if (utf8.isEmpty())
+        return;
+    mStarted = true;
+    mFed += utf8.size();
+    xmlParseChunk(mParser.get(), utf8.data(), int(utf8.size()), 0);
 }
 
 // No more text will come. The parser looks ahead for the end of a tag before it reads one,

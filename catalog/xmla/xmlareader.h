@@ -67,6 +67,8 @@ private:
     enum class Part { Envelope, Fault, Rowset, Result, Empty };
 
     void take(const XmlaTextDecoder::Text &decoded);
+    // Gives UTF-8 text to the parser.
+    void feed(QByteArrayView utf8);
     void parseText();
     void endOfText();
     // Names in UTF-8 as the parser gives them; `ns` may be null.

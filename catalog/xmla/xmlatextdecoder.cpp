@@ -150,11 +150,13 @@ XmlaTextDecoder::Text XmlaTextDecoder::decode(const QByteArray &bytes, bool fini
     if (!mDecoder && !mOwn) {
         if (!chooseEncoding(finished))
             return {};
-        if (!mOwn && !mDecoder->isValid())
-            return { {},
-                     QStringLiteral("The server's reply is in the encoding \"%1\", which this "
-                                    "program cannot read.")
-                         .arg(QString::fromLatin1(mEncodingName)) };
+        if (!mOwn && !mDecoder->isValid()) {
+            Text unreadable;
+            unreadable.error = QStringLiteral("The server's reply is in the encoding \"%1\", "
+                                              "which this program cannot read.")
+                                   .arg(QString::fromLatin1(mEncodingName));
+            return unreadable;
+        }
     }
     return decodePending();
 }
@@ -236,10 +238,12 @@ XmlaTextDecoder::Text XmlaTextDecoder::decodePending()
             }
             out.text += piece;
         }
+    } else if (mCheck == Check::Utf8) {
+        // Valid UTF-8 is what the parser reads: no need to decode it and encode it again.
+        used = wholeUtf8(mPending, bad);
+        out.utf8 = mPending.first(used);
     } else {
-        if (mCheck == Check::Utf8)
-            used = wholeUtf8(mPending, bad);
-        else if (mCheck != Check::AllValid)
+        if (mCheck != Check::AllValid)
             used = wholeUtf16(mPending, mCheck == Check::Utf16BE, bad);
         out.text = mDecoder->decode(QByteArrayView(mPending).first(used));
     }

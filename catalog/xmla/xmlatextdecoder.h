@@ -12,13 +12,14 @@ namespace mdx {
 // or declaration decides the encoding; the HTTP charset only fills in for a document that
 // declares none. Only whole characters are decoded, so that neither a character nor a bad
 // byte depends on where the network split the answer; the parser gets the text as UTF-8,
-// whatever the answer's encoding.
+// whatever the answer's encoding (a UTF-8 answer's own bytes, once checked).
 class XmlaTextDecoder
 {
 public:
     struct Text
     {
         QString text; // the whole characters decoded from the bytes so far
+        QByteArray utf8; // instead of `text` when the answer is UTF-8: its bytes, checked
         std::optional<QString> error; // why decoding stopped after `text`
     };
 
