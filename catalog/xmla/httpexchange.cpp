@@ -26,6 +26,12 @@ QTcpSocket *HttpConnections::take()
     return nullptr;
 }
 
+QTcpSocket *HttpConnections::open(bool tls)
+{
+    ++mOpened;
+    return tls ? new QSslSocket : new QTcpSocket;
+}
+
 void HttpConnections::keep(QTcpSocket *socket)
 {
     mIdle.push_back(socket);
@@ -35,13 +41,13 @@ HttpExchange::HttpExchange(HttpConnections &connections, const QUrl &url, QByteA
                            QByteArray body, Sink sink)
     : mConnections(connections)
     , mUrl(url)
+    , mTls(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
     , mSink(std::move(sink))
 {
-    const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
     if (host.contains(':'))
         host = '[' + host + ']';
-    if (url.port() != -1 && url.port() != (tls ? 443 : 80))
+    if (url.port() != -1 && url.port() != (mTls ? 443 : 80))
         host += ':' + QByteArray::number(url.port());
     QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
     if (target.isEmpty())
@@ -68,13 +74,7 @@ void HttpExchange::start()
 void HttpExchange::open(QTcpSocket *kept)
 {
     mReused = kept != nullptr;
-    if (kept) {
-        mSocket = kept;
-    } else {
-        const bool tls = mUrl.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-        mSocket = tls ? new QSslSocket : new QTcpSocket;
-        mConnections.countOpened();
-    }
+    mSocket = kept ? kept : mConnections.open(mTls);
     mSocket->setReadBufferSize(ReadBuffer);
     connect(mSocket, &QTcpSocket::readyRead, this, &HttpExchange::readArrived);
     connect(mSocket, &QTcpSocket::errorOccurred, this, &HttpExchange::socketFailed);

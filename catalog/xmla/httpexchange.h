@@ -28,9 +28,10 @@ public:
     QTcpSocket *take();
     // Takes a connection whose signals are no longer connected to anything.
     void keep(QTcpSocket *socket);
+    // A new connection, not yet connected; counted.
+    QTcpSocket *open(bool tls);
     // Connections opened so far.
     int opened() const { return mOpened; }
-    void countOpened() { ++mOpened; }
 
 private:
     std::vector<QTcpSocket *> mIdle;
@@ -89,6 +90,7 @@ private:
 
     HttpConnections &mConnections;
     QUrl mUrl;
+    bool mTls = false; // https
     QByteArray mRequest;
     Sink mSink;
     QTcpSocket *mSocket = nullptr;

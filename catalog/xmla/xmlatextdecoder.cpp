@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace mdx {
 
 namespace {
@@ -241,7 +243,8 @@ XmlaTextDecoder::Text XmlaTextDecoder::decodePending()
     } else if (mCheck == Check::Utf8) {
         // Valid UTF-8 is what the parser reads: no need to decode it and encode it again.
         used = wholeUtf8(mPending, bad);
-        out.utf8 = mPending.first(used);
+        // Mostly every byte held is whole: then they are handed on without a copy.
+        out.utf8 = used == mPending.size() ? std::exchange(mPending, {}) : mPending.first(used);
     } else {
         if (mCheck != Check::AllValid)
             used = wholeUtf16(mPending, mCheck == Check::Utf16BE, bad);
