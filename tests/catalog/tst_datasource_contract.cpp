@@ -59,18 +59,14 @@ inline std::shared_ptr<FakeDataSource> salesSource()
     const LevelInfo measures { "MeasuresLevel",
                                "[Measures].[MeasuresLevel]",
                                { { "Units" }, { "Profit" } } };
-    const LevelInfo all { "(All)", "[Store].[(All)]", {} },
-        country { "Country", "[Store].[Country]", {} };
-    source->schemas = {
-        std::make_shared<CubeSchema>(CubeSchema { {
-            { "Measures", "[Measures]", { { "Measures", "[Measures]", { measures } } } },
-            { "Store",
-              "[Store]",
-              { { "Store", "[Store]", { all, country } }, { "Store.1", "[Store.1]", {} } } },
-        } }),
-        nullptr,
-        std::make_shared<CubeSchema>(CubeSchema { { { "Flat", "[Flat]", {} } } }),
+    const QList<LevelInfo> store { { "(All)", "[Store].[(All)]", {} },
+                                   { "Country", "[Store].[Country]", {} } };
+    const QList<DimensionInfo> sales {
+        { "Measures", "[Measures]", { { "Measures", "[Measures]", { measures } } } },
+        { "Store", "[Store]", { { "Store", "[Store]", store }, { "Store.1", "[Store.1]", {} } } }
     };
+    source->schemas = { std::make_shared<CubeSchema>(sales), nullptr,
+                        std::make_shared<CubeSchema>(CubeSchema { { { "Flat", "[Flat]", {} } } }) };
     return source;
 }
 
@@ -147,18 +143,13 @@ private slots:
             defined << cube.name();
         QTEST(listed.join(u','), "cubes");
         QCOMPARE(defined, listed);
-        for (const Dimension &dimension : catalog.cubeDefs().item(readable.first()).dimensions())
+        const Collection<Dimension> firstDimensions
+            = catalog.cubeDefs().item(readable.first()).dimensions();
+        for (const Dimension &dimension : firstDimensions)
             dimensions << dimension.uniqueName();
         QTEST(dimensions.join(u','), "dimensions");
         // Beyond the measures, members are a server's to list; the others say where to go.
-        const Level level = catalog.cubeDefs()
-                                .item(readable.first())
-                                .dimensions()
-                                .item(1)
-                                .hierarchies()
-                                .item(0)
-                                .levels()
-                                .item(0);
+        const Level level = firstDimensions.item(1).hierarchies().item(0).levels().item(0);
         const int asked = source->requestCount();
         const auto membersFailure = failureOf([&] { level.members(); });
         QTEST(membersFailure ? membersFailure->description()
