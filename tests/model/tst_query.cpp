@@ -87,15 +87,6 @@ QString line(const LayoutTree &tree)
     return text;
 }
 
-// What an action says it did, which the window goes by: "c" changed, "w" statement written,
-// "-" neither; a refusal apart.
-QString said(const Outcome &outcome)
-{
-    const QString flags
-        = (outcome.changed ? "c" : "") + QString(outcome.statementWritten ? "w" : "");
-    return flags.isEmpty() ? "-" : flags;
-}
-
 QString ticks(const MeasureList &measures)
 {
     QString text;
@@ -104,10 +95,13 @@ QString ticks(const MeasureList &measures)
     return text.trimmed();
 }
 
-Query::Tree treeNamed(const QString &name)
+const Query::Tree trees[] { Query::Tree::Schema, Query::Tree::Rows, Query::Tree::Columns,
+                            Query::Tree::Slicers };
+
+void loadCube(Query &query, const QString &layout)
 {
-    static const QStringList names { "Schema", "Rows", "Columns", "Slicers" };
-    return Query::Tree(names.indexOf(name));
+    query.clearForCube();
+    query.fillSchema(cube(layout));
 }
 
 // Runs one action of the form "press Rows [Store].[City]", "drop Schema [Store] Rows" (the node
@@ -118,18 +112,21 @@ Query::Tree treeNamed(const QString &name)
 Outcome act(Query &query, const QString &action)
 {
     const QStringList words = action.split(u' ');
-    const auto node
-        = [&](int tree, int key) { return query.tree(treeNamed(words[tree])).find(words[key]); };
+    const QString rest = action.section(u' ', 1);
+    const auto tree = [&](int word) -> LayoutTree & {
+        return query.tree(Query::Tree(
+            QStringList { "Schema", "Rows", "Columns", "Slicers" }.indexOf(words[word])));
+    };
+    const auto node = [&] { return tree(1).find(words[2]); };
     if (words[0] == u"press")
-        return query.pressNode(*node(1, 2));
+        return query.pressNode(*node());
     if (words[0] == u"drop") {
-        if (Node *pressed = node(1, 2))
+        if (Node *pressed = node())
             pressed->setSelected(true);
-        return query.dropOn(query.tree(treeNamed(words[1])), query.tree(treeNamed(words[3])));
+        return query.dropOn(tree(1), tree(3));
     }
     if (words[0] == u"move")
-        return query.moveTo(query.tree(treeNamed(words[1])), node(1, 2),
-                            query.tree(treeNamed(words[3])));
+        return query.moveTo(tree(1), node(), tree(3));
     if (words[0] == u"tick")
         return query.toggleMeasure(words[1].toInt());
     if (words[0] == u"undo")
@@ -137,29 +134,24 @@ Outcome act(Query &query, const QString &action)
     if (words[0] == u"redo")
         return query.redo();
     if (words[0] == u"open")
-        return query.openLayout(readStatement(action.section(u' ', 1)).layout);
-    if (words[0] == u"cube") {
-        query.setCube(action.section(u' ', 1));
-        return {};
-    }
+        return query.openLayout(readStatement(rest).layout);
     if (words[0] == u"members")
-        return query.chooseMembers(*node(1, 2),
+        return query.chooseMembers(*node(),
                                    words[3] == u"-" ? QStringList() : words[3].split(u','));
     if (words[0] == u"nonempty")
         return query.setNonEmpty(words[1] == u"on");
-    if (words[0] == u"load") {
-        query.clearForCube();
-        query.fillSchema(cube(action.section(u' ', 1)));
-        return {};
-    }
-    query.editStatement(action.section(u' ', 1));
+    if (words[0] == u"cube")
+        query.setCube(rest);
+    else if (words[0] == u"load")
+        loadCube(query, rest);
+    else
+        query.editStatement(rest);
     return {};
 }
 
 QString statement(const QString &rows,
-                  const QString &measures = "[Measures].[Units],"
-                                            "[Measures].[Cost],"
-                                            "[Measures].[Profit]")
+                  const QString &measures
+                  = "[Measures].[Units],[Measures].[Cost],[Measures].[Profit]")
 {
     return "select " + (rows.isEmpty() ? "" : rows + " on rows, ") + "{" + measures
         + "} on columns from Sales";
@@ -198,19 +190,13 @@ class TestQuery : public QObject
 
     Query query;
 
-    void loadCube(const QString &layout)
-    {
-        query.clearForCube();
-        query.fillSchema(cube(layout));
-    }
-
 private slots:
     void init()
     {
         query.setCube(QStringLiteral("Sales"));
         // Loading keeps the switch; each row starts without it.
         query.setNonEmpty(false);
-        loadCube(sales);
+        loadCube(query, sales);
     }
 
     // After actions apart by "; ": the trees (schema|rows|columns|slicers), the statement, what
@@ -300,10 +286,7 @@ private slots:
         // measures writes an empty set.
         const auto names = [&](const char *name, const QString &cube, const QString &quoted) {
             row(name, "cube " + cube + "; tick 0; tick 0", loaded,
-                "select {[Measures].[Units],[Measures].[Cost],[Measures].[Profit]} on columns "
-                "from "
-                    + quoted,
-                "-; cw; cw", 2);
+                statement("").replace("from Sales", "from " + quoted), "-; cw; cw", 2);
         };
         names("plain cube", "_Sales_2024", "_Sales_2024");
         names("no cube", "", "");
@@ -429,15 +412,18 @@ private slots:
         QFETCH(QString, actions);
         QStringList said, trees;
         for (const QString &action : actions.split("; ", Qt::SkipEmptyParts)) {
+            // What the action says it did, which the window goes by: "c" changed, "w"
+            // statement written, "-" neither; a refusal apart.
             const Outcome outcome = act(query, action);
-            said << ::said(outcome);
+            const QString flags
+                = (outcome.changed ? "c" : "") + QString(outcome.statementWritten ? "w" : "");
+            said << (flags.isEmpty() ? "-" : flags);
             if (const auto &refusal = outcome.refusal)
                 said.last() += (refusal->severity == Refusal::Severity::Warning ? " warning "
                                                                                 : " information ")
                     + refusal->title + ": " + refusal->text;
         }
-        for (Query::Tree tree :
-             { Query::Tree::Schema, Query::Tree::Rows, Query::Tree::Columns, Query::Tree::Slicers })
+        for (Query::Tree tree : ::trees)
             trees << line(query.tree(tree));
         QTEST(trees.join('|'), "trees");
         QTEST(query.statement(), "statement");
@@ -474,7 +460,7 @@ private slots:
         QFETCH(QString, layout);
         act(query, "drop Schema [Time] Rows");
         act(query, "edit by hand");
-        loadCube(layout);
+        loadCube(query, layout);
         QTEST(line(query.tree(Query::Tree::Schema)), "schema");
         QStringList keys;
         for (const Node *node : query.tree(Query::Tree::Schema)) {
@@ -495,24 +481,15 @@ private slots:
     // the same statement.
     void statementsReadBackWriteThemselves()
     {
-        QStringList dimensions { "Measures=Units,Sales [Net],Count" };
-        for (int d = 0; d < 12; ++d) {
-            QStringList levels;
-            for (int l = 0; l <= d % 4; ++l)
-                levels << QStringLiteral("L%1").arg(l);
-            dimensions << QStringLiteral("D%1%2=").arg(d).arg(d % 3 ? ""
-                                                                    : QString("@[D%1].[H]").arg(d))
-                    + levels.join(',');
-        }
-        const Fake wide = cube(dimensions.join(';'));
-        query.clearForCube();
-        query.fillSchema(wide);
+        const QString wide = "Measures=Units,Sales [Net],Count; D0@[D0].[H]=L0; D1=L0,L1; "
+                             "D2=L0,L1,L2; D3@[D3].[H]=L0,L1,L2,L3; D4=L0; D5=L0,L1; "
+                             "D6@[D6].[H]=L0,L1,L2; D7=L0,L1,L2,L3; D8=L0; D9@[D9].[H]=L0,L1; "
+                             "D10=L0,L1,L2; D11=L0,L1,L2,L3";
+        loadCube(query, wide);
         Query again;
         again.setCube(query.cube());
-        again.fillSchema(wide);
+        loadCube(again, wide);
         QRandomGenerator random(7);
-        const Query::Tree trees[] { Query::Tree::Schema, Query::Tree::Rows, Query::Tree::Columns,
-                                    Query::Tree::Slicers };
         for (int step = 0; step < 2000; ++step) {
             LayoutTree &source = query.tree(trees[random.bounded(4)]);
             if (source.count() == 0)
@@ -550,8 +527,8 @@ private slots:
     // A catalog failing half way leaves what it had given, unselected and as it came.
     void failedLoadKeepsWhatCame()
     {
-        QVERIFY_THROWS_EXCEPTION(Failure,
-                                 loadCube("Region=Country; Measures=Units; Product!; Time=Year"));
+        QVERIFY_THROWS_EXCEPTION(
+            Failure, loadCube(query, "Region=Country; Measures=Units; Product!; Time=Year"));
         QCOMPARE(line(query.tree(Query::Tree::Schema)), "Region(Country) Product");
         QCOMPARE(ticks(query.measures()), "Units+");
         // No layout is taken on a cube half loaded, nor on the one before it.
@@ -665,22 +642,20 @@ private slots:
         measures.addItem("Units");
         other.add("[B]", "B");
         other.add("[B]", LayoutTree::Child, "[A].[1]", "1"); // a level key taken elsewhere
+        using namespace ModelFailure;
         const QList<std::pair<qint32, std::function<void()>>> cases {
-            { ModelFailure::KeyExists, [&] { tree.add("[A]", "Again"); } },
-            { ModelFailure::KeyExists,
-              [&] { tree.add("[A]", LayoutTree::Child, "[A].[1]", "1"); } },
-            { ModelFailure::KeyNotFound,
-              [&] { tree.add("[B]", LayoutTree::Child, "[B].[1]", "1"); } },
-            { ModelFailure::KeyNotFound, [&] { tree.remove("[B]"); } },
-            { ModelFailure::PositionOutOfRange, [&] { tree.item(0); } },
-            { ModelFailure::PositionOutOfRange, [&] { tree.item(3); } },
-            { ModelFailure::PositionOutOfRange, [&] { tree.insert(4, {}, "[Z]", "Z"); } },
-            { ModelFailure::KeyNotFound, [&] { tree.insert(3, "[B]", "[B].[1]", "1"); } },
-            { ModelFailure::PositionOutOfRange, [&] { measures.text(1); } },
-            { ModelFailure::PositionOutOfRange, [&] { measures.setTicked(-1, true); } },
-            { ModelFailure::KeyExists, [&] { moveDimension(*tree.find("[A]"), other); } },
-            { ModelFailure::NotADimensionNode,
-              [&] { moveDimension(*tree.find("[A].[1]"), other); } },
+            { KeyExists, [&] { tree.add("[A]", "Again"); } },
+            { KeyExists, [&] { tree.add("[A]", LayoutTree::Child, "[A].[1]", "1"); } },
+            { KeyNotFound, [&] { tree.add("[B]", LayoutTree::Child, "[B].[1]", "1"); } },
+            { KeyNotFound, [&] { tree.remove("[B]"); } },
+            { PositionOutOfRange, [&] { tree.item(0); } },
+            { PositionOutOfRange, [&] { tree.item(3); } },
+            { PositionOutOfRange, [&] { tree.insert(4, {}, "[Z]", "Z"); } },
+            { KeyNotFound, [&] { tree.insert(3, "[B]", "[B].[1]", "1"); } },
+            { PositionOutOfRange, [&] { measures.text(1); } },
+            { PositionOutOfRange, [&] { measures.setTicked(-1, true); } },
+            { KeyExists, [&] { moveDimension(*tree.find("[A]"), other); } },
+            { NotADimensionNode, [&] { moveDimension(*tree.find("[A].[1]"), other); } },
         };
         for (qsizetype i = 0; i < cases.size(); ++i) {
             qint32 code = 0; // and -1 for a failure that does not say what and where
@@ -699,18 +674,15 @@ private slots:
     void historyKeepsTheNewestSteps()
     {
         UndoHistory history;
-        const auto step = [](int n) {
-            QuerySnapshot snapshot;
-            snapshot.statement = QString::number(n);
-            return snapshot;
-        };
-        for (int n = 1; n <= UndoHistory::maxSteps + 5; ++n)
-            history.record(step(n));
-        QCOMPARE(history.undo(step(0))->statement, "105");
-        QString oldest;
-        while (auto previous = history.undo(step(0)))
-            oldest = previous->statement;
-        QCOMPARE(oldest, "6");
+        QuerySnapshot step;
+        for (int n = 1; n <= UndoHistory::maxSteps + 5; ++n) {
+            step.statement = QString::number(n);
+            history.record(step);
+        }
+        QStringList undone;
+        while (auto previous = history.undo({}))
+            undone << previous->statement;
+        QCOMPARE(undone.first() + ".." + undone.last(), "105..6");
     }
 };
 
