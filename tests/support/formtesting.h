@@ -3,12 +3,13 @@
 #include "window/mdxform.h"
 #include "window/prompter.h"
 
+#include <QApplication>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <functional>
@@ -80,9 +81,11 @@ struct FormFixture
 {
     std::shared_ptr<RecordingPrompter> prompter;
     std::unique_ptr<MdxForm> form;
+    QTimer poll;
 
     bool open()
     {
+        poll.disconnect(); // nothing left waiting from an earlier test
         prompter = std::make_shared<RecordingPrompter>();
         form = std::make_unique<MdxForm>(prompter);
         form->show();
@@ -142,6 +145,22 @@ struct FormFixture
     void key(int key, Qt::KeyboardModifiers modifiers = {})
     {
         QTest::keyClick(form->windowHandle(), Qt::Key(key), modifiers);
+    }
+    void key(QKeyCombination keys) { key(keys.key(), keys.keyboardModifiers()); }
+    // Once a window of type T is up (a dialog, a menu), runs `act` on it from inside the loop
+    // that waits for it.
+    template<typename T> void whenUp(std::function<void(T *)> act)
+    {
+        poll.disconnect();
+        QObject::connect(&poll, &QTimer::timeout, [this, act] {
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (auto *found = qobject_cast<T *>(window); found && found->isVisible()) {
+                    poll.stop();
+                    return act(found);
+                }
+            }
+        });
+        poll.start(10);
     }
     // Connects with this string and returns the messages it brought.
     Messages connectTo(const QString &connectionString)

@@ -13,7 +13,6 @@
 
 #include <QAccessible>
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontInfo>
@@ -22,7 +21,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
-#include <QTimer>
 #include <QTreeView>
 
 #include <stdexcept>
@@ -106,17 +104,12 @@ class TestMdxForm : public QObject, FormFixture
     // presses Ctrl+M.
     void chooseMembers(const std::function<void(MemberChooser *)> &act)
     {
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (auto *chooser = qobject_cast<MemberChooser *>(QApplication::activeModalWidget())) {
-                timer.stop();
-                act(chooser);
-                chooser->close();
-            }
+        whenUp<MemberChooser>([&](MemberChooser *chooser) {
+            act(chooser);
+            chooser->close();
         });
-        timer.start(10);
         key(Qt::Key_M, Qt::ControlModifier);
-        QVERIFY(!timer.isActive());
+        QVERIFY(!poll.isActive());
         // Offscreen, the window does not become active again by itself.
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -509,17 +502,13 @@ private slots:
     {
         form->setPrompter(nullptr);
         QString seen;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, [&] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                seen = QStringList({ box->windowTitle(), box->text(), QString::number(box->icon()),
-                                     QString::number(box->buttons().size()),
-                                     QString::number(form->isVisible()) })
-                           .join('|');
-                box->button(QMessageBox::Ok)->click();
-            }
+        whenUp<QMessageBox>([&](QMessageBox *box) {
+            seen = QStringList({ box->windowTitle(), box->text(), QString::number(box->icon()),
+                                 QString::number(box->buttons().size()),
+                                 QString::number(form->isVisible()) })
+                       .join('|');
+            box->button(QMessageBox::Ok)->click();
         });
-        answer.start(20);
         click(at("OKButton"));
         QCOMPARE(seen,
                  "Copy Success|The MDX string has been saved to your clipboard.|"

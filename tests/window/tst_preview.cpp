@@ -9,7 +9,6 @@
 #include "window/resultgrid.h"
 
 #include <QAbstractItemModelTester>
-#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
@@ -26,11 +25,6 @@ namespace {
 
 const Message cancelled { Prompter::Icon::Information, "Connection Failed: MdxWizard.Xmla",
                           cannotConnect + "The request was cancelled by the user." };
-
-std::optional<QByteArray> silence(const HttpRequest &)
-{
-    return std::nullopt;
-}
 
 QByteArray msas(const QString &name)
 {
@@ -80,25 +74,8 @@ class TestPreview : public QObject, FormFixture
 {
     Q_OBJECT
 
-    QTimer poll;
-
     PreviewWindow *preview() const { return form->findChild<PreviewWindow *>(); }
     QString message() const { return preview()->findChild<QLabel *>("MessageLabel")->text(); }
-    // Once a wait dialog is up, over whichever window, runs `act` on it from inside the wait.
-    void whenWaiting(const std::function<void(QProgressDialog *)> &act)
-    {
-        poll.disconnect();
-        connect(&poll, &QTimer::timeout, this, [this, act] {
-            for (QWidget *window : QApplication::topLevelWidgets()) {
-                if (auto *dialog = qobject_cast<QProgressDialog *>(window);
-                    dialog && dialog->isVisible()) {
-                    poll.stop();
-                    return act(dialog);
-                }
-            }
-        });
-        poll.start(10);
-    }
     static void cancel(QProgressDialog *dialog) { dialog->findChild<QPushButton *>()->click(); }
 
     // F9 leaves the statement, the result and the clipboard as they were.
@@ -133,7 +110,7 @@ private slots:
         const QString way = QTest::currentDataTag();
         const bool windowClosed = way.startsWith("window");
         FakeHttpServer server;
-        server.setHandler(silence);
+        server.setHandler([](const HttpRequest &) { return std::optional<QByteArray>(); });
         const QString url = server.url().toString();
         QSignalSpy closed(form.get(), &MdxForm::closed);
         MdxForm other(prompter); // created last, yet the wait shows over the window that waits
@@ -186,7 +163,7 @@ private slots:
         Connection connection;
         connection.open("provider=msolap;data source=" + server.url().toString());
         QWidget *shownOver = nullptr;
-        whenWaiting([&](QProgressDialog *dialog) {
+        whenUp<QProgressDialog>([&](QProgressDialog *dialog) {
             shownOver = dialog->parentWidget();
             cancel(dialog);
         });
@@ -202,8 +179,7 @@ private slots:
         QCOMPARE(preview(), nullptr);
         QCOMPARE(connectTo(sampleString), Messages());
         QString entry; // the statement box's menu, its shortcut shown
-        QTimer::singleShot(0, this, [&] {
-            QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        whenUp<QMenu>([&](QMenu *menu) {
             entry = menu->actions().last()->text() + '|'
                 + menu->actions().last()->shortcut().toString();
             menu->close();
@@ -246,7 +222,7 @@ private slots:
         });
         QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()), Messages());
         QString label;
-        whenWaiting([&](QProgressDialog *dialog) {
+        whenUp<QProgressDialog>([&](QProgressDialog *dialog) {
             label = dialog->labelText();
             cancel(dialog);
         });
