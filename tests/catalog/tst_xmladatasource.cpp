@@ -46,9 +46,8 @@ QByteArray otherServer(const QString &name)
 // The recorded answer, on a connection the server keeps open.
 QByteArray keptAnswer(const HttpRequest &request)
 {
-    const QByteArray body = recorded(test::recordedFile(request));
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
-        + body;
+    return FakeHttpServer::response(200, recorded(test::recordedFile(request)), {})
+        .replace("Connection: close\r\n", "");
 }
 
 // A TLS configuration serving the certificate tests/data/tls/<name>.crt.

@@ -2,12 +2,9 @@
 
 #include <QFile>
 #include <QHash>
-#include <QList>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSslServer>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
