@@ -6,7 +6,6 @@
 #include "fakehttpserver.h"
 #include "formtesting.h"
 
-#include "catalog/catalog.h"
 #include "catalog/waitindicator.h"
 #include "model/failure.h"
 #include "window/memberchooser.h"
@@ -299,19 +298,6 @@ private slots:
         QCOMPARE(subTitle(), QStringLiteral("Alpha: Sound"));
     }
 
-    void showCubesForAHost()
-    {
-        MdxForm hosted(prompter);
-        Connection connection;
-        connection.open(sampleString);
-        hosted.showCubes(connection);
-        QVERIFY(hosted.isVisible() && !hosted.isModal());
-        QCOMPARE(hosted.windowTitle(), connectedCaption);
-        // A closed connection is the host's failure to handle.
-        QVERIFY_THROWS_EXCEPTION(Failure, hosted.showCubes(Connection()));
-        QCOMPARE(messages(), Messages());
-    }
-
     // A press on a node presses it and starts the drag; the pointer follows the control under
     // it; the release drops there, a refusal shown, and a control without a drop rule takes
     // nothing. The expand indicator only opens the dimension.
@@ -393,8 +379,6 @@ private slots:
         QCOMPARE(measureTicks(), QStringList({ "Amount+" }));
         cubes()->setFocus();
         key(Qt::Key_Down);
-        QListWidget *list = measures();
-        auto *box = control<QPlainTextEdit>("MdxTextbox");
         const QList<std::tuple<const char *, std::function<void()>, int, Qt::CheckState>> flips {
             { "box", [&] { click(measure(0, true)); }, 0, Qt::Unchecked },
             { "text", [&] { click(measure(1)); }, 1, Qt::Unchecked },
@@ -404,12 +388,12 @@ private slots:
               Qt::Checked },
         };
         for (const auto &[how, flip, row, tick] : flips) {
-            box->setPlainText("hand");
+            control<QPlainTextEdit>("MdxTextbox")->setPlainText("hand");
             flip();
-            QVERIFY2(list->item(row)->checkState() == tick, how);
+            QVERIFY2(measures()->item(row)->checkState() == tick, how);
             QVERIFY2(statement().endsWith("on columns from HR"), how);
-            QVERIFY2(list->selectedItems().isEmpty(), how);
-            QCOMPARE(list->currentRow(), row);
+            QVERIFY2(measures()->selectedItems().isEmpty(), how);
+            QCOMPARE(measures()->currentRow(), row);
         }
     }
 
@@ -482,12 +466,10 @@ private slots:
 
         if (how.endsWith("Button"))
             click(at(how.constData()));
-        else if (how == "Alt+O")
-            key(Qt::Key_O, Qt::AltModifier);
-        else if (how == "Escape")
-            key(Qt::Key_Escape);
-        else
+        else if (how == "close box")
             form->windowHandle()->close();
+        else
+            key(QKeySequence(QString(how))[0]);
         QTRY_VERIFY(!form->isVisible());
         QCOMPARE(form->closeReason(), reason);
         QCOMPARE(closed.count(), 1);

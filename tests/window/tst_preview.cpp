@@ -151,9 +151,18 @@ private slots:
         QCOMPARE(shown + messages(), windowClosed ? Messages() : Messages({ cancelled }));
     }
 
-    // A host's own connection waits in the window it is handed to.
-    void aHostsConnectionWaitsInItsWindow()
+    // A host's own connection: the window shows itself, not modal; the connection's waits show
+    // in the window it is handed to; a failure, a closed connection too, is the host's to handle.
+    void showCubesForAHost()
     {
+        MdxForm hosted(prompter);
+        Connection local;
+        local.open(sampleString);
+        hosted.showCubes(local);
+        QVERIFY(hosted.isVisible() && !hosted.isModal());
+        QCOMPARE(hosted.windowTitle(), "Orvanta 3.0 MDX Wizard");
+        QVERIFY_THROWS_EXCEPTION(Failure, hosted.showCubes(Connection()));
+
         FakeHttpServer server;
         server.setHandler([](const HttpRequest &request) -> std::optional<QByteArray> {
             if (recordedFile(request).startsWith("sales-")) // each cube's schema never comes
@@ -169,6 +178,7 @@ private slots:
         });
         QVERIFY_THROWS_EXCEPTION(Failure, form->showCubes(connection));
         QCOMPARE(shownOver, form.get());
+        QCOMPARE(messages(), Messages());
     }
 
     // F9 and the statement box's menu on a source without data, Esc, the preview going with
