@@ -113,16 +113,19 @@ class TestXmlaDataSource : public QObject
 
 private slots:
     // What is asked (names escaped, credentials, statements), what is kept, and a cube's
-    // four requests sent at once.
+    // four requests sent at once. The answers declare no encoding: they are read in the
+    // charset the HTTP header names.
     void requestsAndAnswers()
     {
         const QString odd = QStringLiteral("A&B <\"x\"> ]]> caf\u00e9");
         FakeHttpServer server;
         server.setHandler([&](const HttpRequest &request) {
-            return FakeHttpServer::chunked(recorded(test::recordedFile(request))
-                                               .replace("OlapTest", odd.toHtmlEscaped().toUtf8())
-                                               .replace("CARDINALITY>0<", "CARDINALITY>3<"),
-                                           1000);
+            QByteArray body = recorded(test::recordedFile(request));
+            body = body.mid(body.indexOf("?>") + 2)
+                       .replace("OlapTest", odd.toHtmlEscaped().toLatin1())
+                       .replace("CARDINALITY>0<", "CARDINALITY>3<");
+            return FakeHttpServer::chunked(body, 1000)
+                .replace("text/xml", "text/xml; Charset=\"ISO-8859-1\"");
         });
         const auto source = XmlaDataSource::open(settingsFor(server), odd);
         QCOMPARE(source->cubes().size(), 4);
@@ -158,20 +161,6 @@ private slots:
                      "Basic " + ("ann:" + Password.toUtf8()).toBase64());
             QCOMPARE(request.headers.value("host"), server.url().authority().toUtf8());
         }
-    }
-
-    // A document that declares no encoding is read in the charset the HTTP header names.
-    void charsetFromTheHeader()
-    {
-        FakeHttpServer server;
-        server.setHandler([](const HttpRequest &request) {
-            QByteArray body = recorded(test::recordedFile(request));
-            body = body.mid(body.indexOf("?>") + 2).replace("OlapTest", "Caf\xe9");
-            return std::optional(FakeHttpServer::response(
-                200, body, "Content-Type: text/xml; Charset=\"ISO-8859-1\"\r\n"));
-        });
-        const auto source = XmlaDataSource::open(settingsFor(server), QStringLiteral("caf\u00e9"));
-        QCOMPARE(source->catalogName(), QStringLiteral("Caf\u00e9"));
     }
 
     // Rows may come in any order; ordinals decide, the default hierarchy comes first, and
