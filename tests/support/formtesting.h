@@ -131,16 +131,12 @@ struct FormFixture
     {
         QTest::mouseClick(form->windowHandle(), button, {}, pos);
     }
-    void drag(QPoint from, QPoint to)
-    {
-        press(from);
-        move(to);
-        release(to);
-    }
     // Drags the dimension (or level) `text` of the tree `from` onto the control `to`.
     void drag(const char *from, const QString &text, const char *to)
     {
-        drag(at(tree(from), item(tree(from), text)), at(to));
+        press(at(tree(from), item(tree(from), text)));
+        move(at(to));
+        release(at(to));
     }
     void key(int key, Qt::KeyboardModifiers modifiers = {})
     {

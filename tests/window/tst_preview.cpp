@@ -291,9 +291,8 @@ private slots:
             try {
                 seen = shown(ResultGrid(readXmlaExecuteResult(msas(file))));
             } catch (const Failure &failure) {
-                seen
-                    = QStringLiteral("failed %1 %2")
-                          .arg(QString::number(quint32(failure.code()), 16), failure.description());
+                seen = "failed " + QString::number(quint32(failure.code()), 16) + ' '
+                    + failure.description();
             }
             QCOMPARE(seen, expected);
         }
