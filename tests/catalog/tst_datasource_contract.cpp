@@ -11,7 +11,7 @@
 
 using namespace mdx;
 
-namespace mdx::test {
+namespace {
 
 // A data source made in code: it delivers the cubes and schemas it is given (a null schema
 // stands for a source that delivers none), counts the requests it receives, refuses positions
@@ -52,7 +52,7 @@ public:
 
 // Cubes "Sales" (Measures: Units, Profit; Store: (All), Country, and a second hierarchy
 // without levels), a second "Sales" without a schema, and "Odd" (Flat, without hierarchies).
-inline std::shared_ptr<FakeDataSource> salesSource()
+std::shared_ptr<FakeDataSource> salesSource()
 {
     auto source = std::make_shared<FakeDataSource>();
     source->cubeList = { { "Sales", "Sales cube" }, { "Sales", {} }, { "Odd", {} } };
@@ -70,10 +70,9 @@ inline std::shared_ptr<FakeDataSource> salesSource()
     return source;
 }
 
-} // namespace mdx::test
+} // namespace
 
 using test::failureOf;
-using test::FakeDataSource;
 
 using Operation = std::function<void()>;
 Q_DECLARE_METATYPE(Operation)
@@ -127,7 +126,7 @@ private slots:
     {
         QFETCH(QString, dataSource);
         QFETCH(QList<int>, readable);
-        std::shared_ptr<DataSource> source = test::salesSource();
+        std::shared_ptr<DataSource> source = salesSource();
         if (!dataSource.isEmpty()) {
             Connection connection;
             connection.open("Provider=MSOLAP;Data Source=" + dataSource);
@@ -188,7 +187,7 @@ private slots:
     // the objects hold what they need when catalog, connection and source are gone.
     void catalogReadsOnFirstUse()
     {
-        const auto source = test::salesSource();
+        const auto source = salesSource();
         Catalog catalog = catalogOver(source);
         QCOMPARE(source->cubesCalls, 0);
         const CubeDefs cubes = Catalog(catalog).cubeDefs();
@@ -237,7 +236,7 @@ private slots:
         add("unset dimension", ObjectNotSet, "The dimension object is not set.",
             [] { Dimension().hierarchies(); });
         add("unset cube", ObjectNotSet, "cube definition", [] { CubeDef().dimensions(); });
-        const CubeDefs cubes = catalogOver(test::salesSource()).cubeDefs();
+        const CubeDefs cubes = catalogOver(salesSource()).cubeDefs();
         add("cube after the last", ItemOutOfRange,
             "no item 3 among the cubes of catalog \"Fake\": they are numbered 0 to 2.",
             [=] { cubes.item(3); });
@@ -262,7 +261,7 @@ private slots:
     {
         for (const auto failAt :
              { FakeDataSource::FailAt::Cubes, FakeDataSource::FailAt::CubeSchema }) {
-            const auto source = test::salesSource();
+            const auto source = salesSource();
             const Catalog catalog = catalogOver(source);
             source->failAt = failAt;
             const auto failure = failureOf([&] { catalog.cubeDefs().item(0).dimensions(); });
