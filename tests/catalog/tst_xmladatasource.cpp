@@ -43,13 +43,6 @@ QByteArray otherServer(const QString &name)
     return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla-msas/") + name);
 }
 
-// The recorded answer, on a connection the server keeps open.
-QByteArray keptAnswer(const HttpRequest &request)
-{
-    return FakeHttpServer::response(200, recorded(test::recordedFile(request)), {})
-        .replace("Connection: close\r\n", "");
-}
-
 // A TLS configuration serving the certificate tests/data/tls/<name>.crt.
 QSslConfiguration serving(const QString &name)
 {
@@ -411,7 +404,10 @@ private slots:
         server.keepOpen = true;
         int answers = 0;
         server.setHandler([&](const HttpRequest &request) {
-            return ++answers == 3 ? QByteArray() : keptAnswer(request);
+            if (++answers == 3)
+                return QByteArray();
+            return FakeHttpServer::response(200, recorded(test::recordedFile(request)), {})
+                .replace("Connection: close\r\n", ""); // the connection kept
         });
         const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
         const auto restore
