@@ -337,13 +337,20 @@ private slots:
         QCOMPARE(statement(), stores);
     }
 
-    // Presses that hit no node: other buttons, left of a level node, where there is no expand
-    // indicator, and blank space; a drag from there moves nothing. A double click is one
-    // press, and opens or closes the dimension.
-    void pressesBesideNodes()
+    // The right button opens the menu for the node under it, changing nothing else; the entry
+    // for the node's own tree is disabled. Presses that hit no node: other buttons, left of a
+    // level node, where there is no expand indicator, and blank space; a drag from there moves
+    // nothing. A double click is one press, and opens or closes the dimension.
+    void rightButtonAndPressesBesideNodes()
     {
         connectTo(sampleString);
-        drag("SchemaTree", "Time", "RowTree");
+        const QStringList before = outline(schema());
+        click(at(schema(), item(schema(), "Time")), Qt::RightButton);
+        QCOMPARE(outline(schema()), before);
+        QCOMPARE(schema()->currentItem()->text(0), "Account");
+        key(Qt::Key_H); // the entry for its own tree, disabled: the menu stays
+        key(Qt::Key_R);
+        QCOMPARE(dimensions(rows()), QStringList({ "Time" }));
         control<QPlainTextEdit>("MdxTextbox")->setPlainText("hand");
         QTreeWidgetItem *year = item(rows(), "Year", "Time");
         for (Qt::MouseButton button : { Qt::RightButton, Qt::MiddleButton })
@@ -366,12 +373,24 @@ private slots:
         QVERIFY(statement().startsWith("select {descendants([Time]"));
     }
 
-    // A click on the box or on the text and Space all flip the tick and rebuild; a double
-    // click is two clicks. The entry clicked last is current, and nothing is highlighted.
-    // The last tick stays, and says why.
+    // What assistive technology is told: names, ticks and check marks. A click on the box or
+    // on the text and Space all flip the tick and rebuild; a double click is two clicks. The
+    // entry clicked last is current, and nothing is highlighted. The last tick stays, and says
+    // why.
     void measureTicking()
     {
         connectTo(sampleString);
+        for (const QString pair : { "ConnectionStringTextbox=Connection", "ConnectImage=Connect",
+                                    "SchemaTree=Schema", "OKButton=OK", "MeasuresList=Measures",
+                                    "MdxTextbox=MDX statement", "NonEmptyCheck=Non Empty" }) {
+            QWidget *widget = control(pair.section('=', 0, 0).toLatin1());
+            QCOMPARE(accessible(widget)->text(QAccessible::Name), pair.section('=', 1));
+        }
+        QVERIFY(accessible(measures())->child(0)->state().checked);
+        // Account, past the header
+        const QAccessible::State account = accessible(schema())->child(1)->state();
+        QVERIFY(account.checkable && !account.checked);
+
         click(measure(0));
         QCOMPARE(messages(),
                  Messages({ { Prompter::Icon::Information, "Invalid Selection",
@@ -500,8 +519,7 @@ private slots:
         QCOMPARE(form->closeReason(), MdxForm::CloseReason::Ok);
     }
 
-    // Without a mouse: moves by key and menu, Space, undo and redo, find, F5, and what
-    // assistive technology is told.
+    // Without a mouse: moves by key and menu, Space, undo and redo, find, F5.
 
     // Each way moves the dimension of the current node, there and back to the schema (by
     // Ctrl+0, or the menu's entry); the entry of the node's own tree does nothing.
@@ -547,19 +565,6 @@ private slots:
         ask(entry ? way : Qt::CTRL | Qt::Key_0, 'h');
         QCOMPARE(dimensions(schema()), QStringList({ "Account", "Category", "Time" }));
         QCOMPARE(messages(), Messages());
-    }
-
-    // The right button opens the menu for the node under it, changing nothing else.
-    void rightButtonOpensTheMenu()
-    {
-        connectTo(sampleString);
-        const QStringList before = outline(schema());
-        click(at(schema(), item(schema(), "Time")), Qt::RightButton);
-        QCOMPARE(outline(schema()), before);
-        QCOMPARE(schema()->currentItem()->text(0), "Account");
-        key(Qt::Key_H); // the entry for its own tree, disabled: the menu stays
-        key(Qt::Key_C);
-        QCOMPARE(dimensions(tree("ColumnTree")), QStringList({ "Time" }));
     }
 
     // Undo brings back the trees and the box as they were, the user's text included; redo
@@ -666,22 +671,6 @@ private slots:
         key(Qt::Key_Escape);
         QVERIFY(form->isVisible() && !field->isVisible());
         QCOMPARE(dimensions(schema()), QStringList({ "Category", "Store", "Time" }));
-    }
-
-    void accessibility()
-    {
-        connectTo(sampleString);
-        for (const QString pair : { "ConnectionStringTextbox=Connection", "ConnectImage=Connect",
-                                    "SchemaTree=Schema", "OKButton=OK", "MeasuresList=Measures",
-                                    "MdxTextbox=MDX statement", "NonEmptyCheck=Non Empty" }) {
-            QWidget *widget = control(pair.section('=', 0, 0).toLatin1());
-            QCOMPARE(accessible(widget)->text(QAccessible::Name), pair.section('=', 1));
-        }
-
-        QVERIFY(accessible(measures())->child(0)->state().checked);
-        // Account, past the header
-        const QAccessible::State account = accessible(schema())->child(1)->state();
-        QVERIFY(account.checkable && !account.checked);
     }
 
     // A long level comes in pages and a member's children when it opens; check marks keep the
