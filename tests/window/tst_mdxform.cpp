@@ -266,8 +266,9 @@ private slots:
         QCOMPARE(schema()->topLevelItemCount(), 4);
     }
 
-    // Connect reports whatever goes wrong on its way, of any type; here the wait for a server.
-    void connectReportsAnyFailure()
+    // Connect reports whatever goes wrong on its way, of any type (here the wait for a server).
+    // A cube that fails half way is reported, drawn as far as it got, and the window goes on.
+    void failuresAreReportedAndTheWindowGoesOn()
     {
         auto indicator = std::make_shared<ThrowingIndicator>();
         form->setWaitIndicator(indicator);
@@ -280,11 +281,7 @@ private slots:
                 Messages({ { Prompter::Icon::Information, "Connection Failed: MdxWizard.MdxForm",
                              cannotConnect + description } }));
         }
-    }
 
-    // A cube that fails half way is reported, drawn as far as it got, and the window goes on.
-    void failedLoadIsReportedAndTheWindowGoesOn()
-    {
         connectTo(schemaString("nohierarchy.xml"));
         key(Qt::Key_Down);
         QCOMPARE(messages(),
