@@ -66,7 +66,7 @@ class TestXmlaServer : public QObject, FormFixture
 private slots:
     void initTestCase()
     {
-        mUrl = stateFile(QStringLiteral("url"));
+        mUrl = stateFile("url");
         QVERIFY2(!mUrl.isEmpty(), "no test server: run through ctest (fixture olap_server)");
         mConnection.open(connection());
         mCatalog.setActiveConnection(mConnection);
@@ -75,10 +75,9 @@ private slots:
     // The same catalog behind Basic authentication; the password never shows in a failure.
     void credentials()
     {
-        const QString secure
-            = QStringLiteral("Provider=MSOLAP;Data Source=%1;User ID=%2;")
-                  .arg(stateFile(QStringLiteral("secure-url")), stateFile(QStringLiteral("user")));
-        const QString password = stateFile(QStringLiteral("password"));
+        const QString secure = QStringLiteral("Provider=MSOLAP;Data Source=%1;User ID=%2;")
+                                   .arg(stateFile("secure-url"), stateFile("user"));
+        const QString password = stateFile("password");
         QVERIFY(password.size() >= 8);
         const auto failure = test::openFailure(secure + "Password=" + password);
         QVERIFY2(!failure, failure ? qPrintable(failure->description()) : "");
