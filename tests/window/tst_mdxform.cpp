@@ -124,13 +124,6 @@ class TestMdxForm : public QObject, FormFixture
         return at(measures()->viewport(), checkBox ? box.center() : option.rect.center());
     }
 
-    std::unique_ptr<MemberChooser> openChooser(FakeLister &lister, const QStringList &chosen = {})
-    {
-        auto chooser = std::make_unique<MemberChooser>(
-            "D", "[D].[L]", chosen, [&lister](const MemberQuery &q) { return lister(q); });
-        chooser->show();
-        return chooser;
-    }
     static QTreeView *memberTree(const MemberChooser &chooser)
     {
         return chooser.findChild<QTreeView *>("MemberTree");
@@ -675,12 +668,13 @@ private slots:
     void membersInPagesChosenAndFound()
     {
         FakeLister lister;
-        const auto chooser = openChooser(lister, { "[D].[M5]", "[D].[Elsewhere]" });
-        QAbstractItemModel *model = memberTree(*chooser)->model();
+        MemberChooser chooser("D", "[D].[L]", { "[D].[M5]", "[D].[Elsewhere]" }, std::ref(lister));
+        chooser.show();
+        QAbstractItemModel *model = memberTree(chooser)->model();
         // A page or two for a start (the view asks for what fills it); the rest on demand.
         QVERIFY(model->rowCount() < 2500 && model->rowCount() % MemberTreeModel::pageSize == 0);
         QCOMPARE(lister.asked, QStringList { "level [D].[L]" });
-        QCOMPARE(countText(*chooser),
+        QCOMPARE(countText(chooser),
                  QStringLiteral("2 chosen of %1 listed").arg(QLocale().toString(2500)));
 
         QCOMPARE(model->index(5, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
@@ -688,30 +682,30 @@ private slots:
         QVERIFY(model->flags(model->index(3, 0)) & Qt::ItemIsUserCheckable);
         model->setData(model->index(3, 0), Qt::Checked, Qt::CheckStateRole);
         model->setData(model->index(5, 0), Qt::Unchecked, Qt::CheckStateRole);
-        QCOMPARE(chooser->chosen(), (QStringList { "[D].[Elsewhere]", "[D].[M3]" }));
+        QCOMPARE(chooser.chosen(), (QStringList { "[D].[Elsewhere]", "[D].[M3]" }));
 
         // Those chosen before, then of what is listed so far: M12, M120 to M129, ...
-        QStringList matches = chooser->chosen();
+        QStringList matches = chooser.chosen();
         for (int i = 0; i < model->rowCount(); ++i) {
             if (QString::number(i).startsWith("12"))
                 matches << QStringLiteral("[D].[M%1]").arg(i);
         }
-        QTest::keyClicks(chooser->findChild<QLineEdit *>("MemberFindField"), "m12");
+        QTest::keyClicks(chooser.findChild<QLineEdit *>("MemberFindField"), "m12");
         QCOMPARE(model->rowCount(), matches.size() - 2); // past the two chosen before
         // Choosing all again adds nothing twice.
         for (int twice = 0; twice < 2; ++twice) {
-            chooser->findChild<QPushButton *>("SelectAllButton")->click();
-            QCOMPARE(chooser->chosen(), matches);
+            chooser.findChild<QPushButton *>("SelectAllButton")->click();
+            QCOMPARE(chooser.chosen(), matches);
         }
-        chooser->findChild<QPushButton *>("SelectNoneButton")->click();
-        QVERIFY(chooser->chosen().isEmpty());
+        chooser.findChild<QPushButton *>("SelectNoneButton")->click();
+        QVERIFY(chooser.chosen().isEmpty());
         // Without a find, all that is listed so far.
-        chooser->findChild<QLineEdit *>("MemberFindField")->clear();
-        chooser->findChild<QPushButton *>("SelectAllButton")->click();
-        QCOMPARE(chooser->chosen().size(), model->rowCount());
-        QCOMPARE(chooser->chosen().first(), "[D].[M0]");
-        QVERIFY(countText(*chooser).startsWith(QLocale().toString(model->rowCount()) + " chosen"));
-        chooser->findChild<QPushButton *>("SelectNoneButton")->click();
+        chooser.findChild<QLineEdit *>("MemberFindField")->clear();
+        chooser.findChild<QPushButton *>("SelectAllButton")->click();
+        QCOMPARE(chooser.chosen().size(), model->rowCount());
+        QCOMPARE(chooser.chosen().first(), "[D].[M0]");
+        QVERIFY(countText(chooser).startsWith(QLocale().toString(model->rowCount()) + " chosen"));
+        chooser.findChild<QPushButton *>("SelectNoneButton")->click();
         QCOMPARE(model->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
 
         while (model->canFetchMore({}))
@@ -721,13 +715,13 @@ private slots:
         const QModelIndex first = model->index(0, 0), second = model->index(1, 0);
         QVERIFY(model->hasChildren(first));
         QVERIFY(!model->hasChildren(second));
-        memberTree(*chooser)->expand(first);
+        memberTree(chooser)->expand(first);
         QTRY_COMPARE(model->rowCount(first), 2);
         QCOMPARE(model->index(1, 0, first).data(Qt::ToolTipRole).toString(), "[D].[M0].[C2]");
         QCOMPARE(lister.asked, (QStringList { "level [D].[L]", "children of [D].[M0]" }));
         // Listed once: closing and opening again asks nothing.
-        memberTree(*chooser)->collapse(first);
-        memberTree(*chooser)->expand(first);
+        memberTree(chooser)->collapse(first);
+        memberTree(chooser)->expand(first);
         QCOMPARE(lister.asked.size(), 2);
     }
 
