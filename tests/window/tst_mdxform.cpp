@@ -128,10 +128,6 @@ class TestMdxForm : public QObject, FormFixture
     {
         return chooser.findChild<QTreeView *>("MemberTree");
     }
-    static QString countText(const MemberChooser &chooser)
-    {
-        return chooser.findChild<QLabel *>("MemberCountLabel")->text();
-    }
 
 private slots:
     void init()
@@ -671,10 +667,11 @@ private slots:
         MemberChooser chooser("D", "[D].[L]", { "[D].[M5]", "[D].[Elsewhere]" }, std::ref(lister));
         chooser.show();
         QAbstractItemModel *model = memberTree(chooser)->model();
+        const auto *count = chooser.findChild<QLabel *>("MemberCountLabel");
         // A page or two for a start (the view asks for what fills it); the rest on demand.
         QVERIFY(model->rowCount() < 2500 && model->rowCount() % MemberTreeModel::pageSize == 0);
         QCOMPARE(lister.asked, QStringList { "level [D].[L]" });
-        QCOMPARE(countText(chooser),
+        QCOMPARE(count->text(),
                  QStringLiteral("2 chosen of %1 listed").arg(QLocale().toString(2500)));
 
         QCOMPARE(model->index(5, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
@@ -704,7 +701,7 @@ private slots:
         chooser.findChild<QPushButton *>("SelectAllButton")->click();
         QCOMPARE(chooser.chosen().size(), model->rowCount());
         QCOMPARE(chooser.chosen().first(), "[D].[M0]");
-        QVERIFY(countText(chooser).startsWith(QLocale().toString(model->rowCount()) + " chosen"));
+        QVERIFY(count->text().startsWith(QLocale().toString(model->rowCount()) + " chosen"));
         chooser.findChild<QPushButton *>("SelectNoneButton")->click();
         QCOMPARE(model->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
 
