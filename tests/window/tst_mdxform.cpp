@@ -221,12 +221,10 @@ private slots:
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("cubesLeft"); // after a Connect to the sample first
-        QTest::newRow("unknown catalog")
-            << sampleString + "x"
-            << "MdxWizard.Catalog"
-            << "The local data source has no catalog \"foodmart 2000x\". Its catalogs are: "
-               "\"FoodMart 2000\"."
-            << startCaption << 5;
+        const QString unknown = "The local data source has no catalog \"foodmart 2000x\". Its "
+                                "catalogs are: \"FoodMart 2000\".";
+        QTest::newRow("unknown catalog") << sampleString + "x"
+                                         << "MdxWizard.Catalog" << unknown << startCaption << 5;
         QTest::newRow("no cubes") << schemaString("nocubes.xml") << "MdxWizard.MdxForm"
                                   << "The catalog holds no cube, so there is none to select."
                                   << connectedCaption << 0;
