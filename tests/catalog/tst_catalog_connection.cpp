@@ -407,20 +407,19 @@ private slots:
         QTest::addColumn<QString>("members");
         const QString none = "This catalog lists no members: connect to an OLAP server to "
                              "choose members";
+        const auto row
+            = [](const char *name, const QString &source, const char *cubes,
+                 const QList<int> &readable, const char *dimensions, const QString &members) {
+                  QTest::newRow(name) << source << cubes << readable << dimensions << members;
+              };
         mServer.setHandler(test::recordedAnswer); // the cube Sales only
-        QTest::newRow("sample") << "local"
-                                << "Budget,HR,Sales,Warehouse,Warehouse and Sales"
-                                << QList<int> { 0, 1, 2, 3, 4 }
-                                << "[Measures],[Account],[Category],[Store],[Time]" << none;
-        QTest::newRow("schema file")
-            << test::schemaPath("shapes.xml")
-            << "budget lines,Combined,Counts Only,Inventory,Loose Ends,Sales"
-            << QList<int> { 1, 0, 2, 3, 4, 5 } << "[Measures],[Store],[Size [sqft]]],[Product]"
-            << none;
-        QTest::newRow("server") << mServer.url().toString()
-                                << "Budget,Sales,Warehouse,Warehouse and Sales" << QList<int> { 1 }
-                                << "[Measures],[Store],[Time],[Product],[Store Type]"
-                                << "1";
+        row("sample", "local", "Budget,HR,Sales,Warehouse,Warehouse and Sales", { 0, 1, 2, 3, 4 },
+            "[Measures],[Account],[Category],[Store],[Time]", none);
+        row("schema file", test::schemaPath("shapes.xml"),
+            "budget lines,Combined,Counts Only,Inventory,Loose Ends,Sales", { 1, 0, 2, 3, 4, 5 },
+            "[Measures],[Store],[Size [sqft]]],[Product]", none);
+        row("server", mServer.url().toString(), "Budget,Sales,Warehouse,Warehouse and Sales", { 1 },
+            "[Measures],[Store],[Time],[Product],[Store Type]", "1");
     }
 
     void keepsTheContract()
