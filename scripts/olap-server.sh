@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts and stops the OLAP test server (Mondrian's XML for Analysis servlet from Debian's
-# packages, see tests/olap-server/) on 127.0.0.1.
+# packages; its launcher is scripts/olap-server/) on 127.0.0.1.
 #
 #   scripts/olap-server.sh start [STATE_DIR]   compile the launcher, start, wait until ready;
 #                                              prints the connection string for the wizard
@@ -23,8 +23,8 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/.." && pwd)"
-launcher_src="$root/tests/olap-server/OlapTestServer.java"
-sql="$root/tests/olap-server/olaptest.sql"
+launcher_src="$here/olap-server/OlapTestServer.java"
+sql="$root/tests/data/xmla/olaptest.sql"
 schema="${OLAP_SERVER_SCHEMA:-$root/tests/data/xmla/olaptest-schema.xml}"
 jar_dir=/usr/share/java
 jars=(mondrian olap4j eigenbase-xom eigenbase-resgen eigenbase-properties

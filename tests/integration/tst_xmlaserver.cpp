@@ -1,7 +1,7 @@
 // The catalog, the window and its preview against the real test server (scripts/olap-server.sh,
 // started by the CTest fixture): credentials, every cube's schema read from the server and from
 // its schema file, statements built by the model run on the server, and what the window shows.
-// The expected numbers are sums over tests/olap-server/olaptest.sql worked out by hand from its
+// The expected numbers are sums over tests/data/xmla/olaptest.sql worked out by hand from its
 // rows, not the server's output; Time has no All member, so a statement without a slicer shows
 // 1997.
 #include "catalogtesting.h"

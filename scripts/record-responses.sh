@@ -2,12 +2,12 @@
 # Records real answers of the test server into tests/data/xmla/recorded/, for the response
 # reader's tests that run without a server. The requests are shaped like the wizard's own.
 #
-#   tests/olap-server/record-responses.sh [STATE_DIR]
+#   scripts/record-responses.sh [STATE_DIR]
 #
 # Starts the server when STATE_DIR holds no running one, and stops it again in that case.
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/tests/data/xmla/recorded"
 state="${1:-${OLAP_SERVER_STATE_DIR:-$(mktemp -d)}}"
 started_here=0
