@@ -32,8 +32,6 @@ QString stateFile(const QString &name)
 const QString countryRows = "select {[Store].[Store Country].members} on rows, "
                             "{[Measures].[Unit Sales],[Measures].[Store Sales]} on columns "
                             "from Sales";
-const QString countryCopy
-    = "\tUnit Sales\tStore Sales\nCanada\t486\t1,060.50\nUSA\t802\t1,739.83\n";
 
 // What the window shows: the slicer line and the whole grid as copied, or the message with
 // the statement beside it.
@@ -78,7 +76,6 @@ private slots:
         const QString secure = QStringLiteral("Provider=MSOLAP;Data Source=%1;User ID=%2;")
                                    .arg(stateFile("secure-url"), stateFile("user"));
         const QString password = stateFile("password");
-        QVERIFY(password.size() >= 8);
         const auto failure = test::openFailure(secure + "Password=" + password);
         QVERIFY2(!failure, failure ? qPrintable(failure->description()) : "");
         for (const auto &[connectionString, expected] :
@@ -168,14 +165,9 @@ private slots:
     {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("one dimension on rows") << countryRows << countryCopy;
-        QTest::newRow("a crossjoin of two on rows")
-            << "select crossjoin({[Store].[Store Country].members},{[Product].[Product "
-               "Family].members}) on rows, {[Measures].[Unit Sales]} on columns from Sales"
-            << "\t\tUnit Sales\nCanada\tDrink\t265\nCanada\tFood\t151\nCanada\tNon-Consumable\t70\n"
-               "USA\tDrink\t424\nUSA\tFood\t257\nUSA\tNon-Consumable\t121\n";
-        // Narrowed to chosen members, and without the empty rows: of the
-        // six rows of March 1997, Canada's stores and the drinks, three hold sales.
+        // One dimension on rows is the wizard's case below. Narrowed to chosen members, and
+        // without the empty rows: of the six rows of March 1997, Canada's stores and the drinks,
+        // three hold sales.
         QTest::newRow("chosen members")
             << "select crossjoin({descendants({[Store].[USA]},[Store].[Store State])},{[Store "
                "Type].[Small Grocery],[Store Type].[Supermarket]}) on rows, {[Measures].[Unit "
@@ -230,9 +222,9 @@ private slots:
         QCOMPARE(window.grid()->index(3 + 554, 2).data().toString(), "1");
     }
 
-    // A catalog the server lacks, in its words; then Connect lists the cubes, the schema tree
-    // and the measures as the server gives them, a drag writes the statement, F9 shows the
-    // result of the text and Ctrl+C copies all of it.
+    // A catalog the server lacks, in its words; then Connect takes the cubes and measures as
+    // the server gives them (their schemas are compared above), a drag writes the statement,
+    // F9 shows the result of the text and Ctrl+C copies all of it.
     void fromTheWizard()
     {
         QVERIFY(open());
@@ -241,16 +233,7 @@ private slots:
                               cannotConnect + "The server at " + mUrl
                                   + " has no catalog \"FoodMart\". Its catalogs: OlapTest." } }));
         QCOMPARE(connectTo(connection()), Messages());
-        // "subtitle|cubes|schema tree|measures"; + marks a ticked measure.
-        QStringList names;
-        for (int i = 0; i < cubes()->count(); ++i)
-            names << cubes()->itemText(i);
-        QCOMPARE(QStringList({ control<QLabel>("SubTitleLabel")->text(), names.join(','),
-                               outline(schema()).join(','), measureTicks().join(',') })
-                     .join('|'),
-                 "Budget: Planned amounts by scenario|Budget,Sales,Warehouse,Warehouse and Sales"
-                 "|Scenario[ ],  Scenario[ ]|Amount+");
-        key(Qt::Key_Down); // Sales
+        key(Qt::Key_Down); // Sales, the second of the cubes the server lists by name
         drag("SchemaTree", "Time", "RowTree");
         QCOMPARE(statement(),
                  "select {descendants([Time].currentmember,[Time].[Month])} on rows, "
@@ -261,7 +244,8 @@ private slots:
         auto *window = form->findChild<PreviewWindow *>();
         QVERIFY(window && QTest::qWaitForWindowActive(window));
         QTest::keyClick(window->windowHandle(), Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), countryCopy);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 "\tUnit Sales\tStore Sales\nCanada\t486\t1,060.50\nUSA\t802\t1,739.83\n");
         QCOMPARE(messages(), Messages());
         form.reset();
     }
