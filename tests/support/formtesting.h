@@ -107,14 +107,6 @@ struct FormFixture
     QComboBox *cubes() const { return control<QComboBox>("CubeCombo"); }
     QListWidget *measures() const { return control<QListWidget>("MeasuresList"); }
     QString statement() const { return control<QPlainTextEdit>("MdxTextbox")->toPlainText(); }
-    // The measures as listed; + marks a ticked one.
-    QStringList measureTicks() const
-    {
-        QStringList texts;
-        for (int i = 0; i < measures()->count(); ++i)
-            texts << measures()->item(i)->text() + (measures()->item(i)->checkState() ? "+" : "-");
-        return texts;
-    }
 
     QPoint at(const QWidget *widget, QPoint pos) const { return widget->mapTo(form.get(), pos); }
     QPoint at(const QWidget *widget) const { return at(widget, widget->rect().center()); }

@@ -243,8 +243,9 @@ private slots:
     }
 
     // Hidden objects absent; Date shows its default hierarchy's levels although another is
-    // listed first; measures in row order. The statement names the hierarchy and quotes the
-    // "]" of a measure; the preview shows a cell in error as such and says why in its tool tip.
+    // listed first. The statement takes every measure, ticked, in row order, names the hierarchy
+    // and quotes the "]" of a measure; the preview shows a cell in error as such and says why in
+    // its tool tip.
     void anotherServersShapes()
     {
         FakeHttpServer server;
@@ -262,9 +263,6 @@ private slots:
         QCOMPARE(outline(schema()),
                  QStringList({ "Date[ ]", "  (All)[ ]", "  Year[ ]", "  Month[ ]", "Product[ ]",
                                "  (All)[ ]", "  Category[ ]" }));
-        QCOMPARE(
-            measureTicks(),
-            QStringList({ "Sales Amount+", "Order Count+", "Margin [Net]+", "Average Price+" }));
         drag("SchemaTree", "Date", "RowTree");
         QCOMPARE(statement(),
                  "select {descendants([Date].[Calendar].currentmember,[Date].[Calendar].[Month])}"
