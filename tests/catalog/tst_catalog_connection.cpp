@@ -424,13 +424,10 @@ private slots:
         const Catalog catalog = catalogOver(source);
 
         // The order is the source's, and the catalog keeps it.
-        QStringList listed, defined, dimensions;
-        for (const CubeInfo &cube : source->cubes())
-            listed << cube.name;
+        QStringList listed, dimensions;
         for (const CubeDef &cube : catalog.cubeDefs())
-            defined << cube.name();
+            listed << cube.name();
         QTEST(listed.join(u','), "cubes");
-        QCOMPARE(defined, listed);
         const Collection<Dimension> firstDimensions
             = catalog.cubeDefs().item(readable.first()).dimensions();
         for (const Dimension &dimension : firstDimensions)

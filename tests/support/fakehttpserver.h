@@ -34,7 +34,6 @@ public:
     int answerWhenWaiting = 1;
     int delayMs = 0;
     bool keepOpen = false;
-    int connections = 0;
     QList<HttpRequest> requests;
 
     explicit FakeHttpServer(const std::optional<QSslConfiguration> &tls = std::nullopt)
@@ -47,7 +46,6 @@ public:
         QObject::connect(mServer.get(), &QTcpServer::pendingConnectionAvailable, mServer.get(),
                          [this] {
                              while (QTcpSocket *socket = mServer->nextPendingConnection()) {
-                                 ++connections;
                                  QObject::connect(socket, &QTcpSocket::readyRead, socket,
                                                   [=, this] { read(socket); });
                                  QObject::connect(socket, &QTcpSocket::disconnected, socket,
@@ -62,14 +60,6 @@ public:
         return QUrl(QStringLiteral("%1://127.0.0.1:%2/xmla")
                         .arg(qobject_cast<QSslServer *>(mServer.get()) ? "https" : "http")
                         .arg(mServer->serverPort()));
-    }
-
-    static QByteArray response(int status, const QByteArray &body,
-                               const QByteArray &headers = "Content-Type: text/xml\r\n")
-    {
-        return "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n" + headers
-            + "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"
-            + body;
     }
 
     // Chunked, as the real server answers; `complete` false leaves out the last chunk.
@@ -128,6 +118,13 @@ private:
     Handler mHandler;
     QList<std::pair<QPointer<QTcpSocket>, HttpRequest>> mWaiting;
 };
+
+// An answer with this status, these header lines and this body; the connection closes after it.
+inline QByteArray reply(int status, const QByteArray &body, const QByteArray &headers = {})
+{
+    return "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n" + headers + "Content-Length: "
+        + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
 
 // What the test server answered (tests/data/xmla/recorded), and the file of its answer for the
 // cube Sales to a request: DBSCHEMA_CATALOGS catalogs.xml, MDSCHEMA_LEVELS sales-levels.xml, ...,
