@@ -76,7 +76,6 @@ class TestPreview : public QObject, FormFixture
 
     PreviewWindow *preview() const { return form->findChild<PreviewWindow *>(); }
     QString message() const { return preview()->findChild<QLabel *>("MessageLabel")->text(); }
-    static void cancel(QProgressDialog *dialog) { dialog->findChild<QPushButton *>()->click(); }
 
     // F9 leaves the statement, the result and the clipboard as they were.
     void pressF9(const QString &mdx)
@@ -172,7 +171,7 @@ private slots:
         QWidget *shownOver = nullptr;
         whenUp<QProgressDialog>([&](QProgressDialog *dialog) {
             shownOver = dialog->parentWidget();
-            cancel(dialog);
+            dialog->findChild<QPushButton *>()->click(); // Cancel
         });
         QVERIFY_THROWS_EXCEPTION(Failure, form->showCubes(connection));
         QCOMPARE(shownOver, form.get());
@@ -232,7 +231,7 @@ private slots:
         QString label;
         whenUp<QProgressDialog>([&](QProgressDialog *dialog) {
             label = dialog->labelText();
-            cancel(dialog);
+            dialog->findChild<QPushButton *>()->click(); // Cancel
         });
         // With a line end at the end: the preview runs exactly the text the box holds.
         const QString mdx = "select {[Measures].[Unit Sales]} on columns from Sales\n";
