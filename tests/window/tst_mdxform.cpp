@@ -553,6 +553,13 @@ private slots:
         key(Qt::Key_F5);
         undo();
         QCOMPARE(outline(schema()), atLoad);
+
+        // A dimension an undo brings back is current again, though the other tree loses it.
+        focusOn(schema(), "Time");
+        key(Qt::Key_1, Qt::ControlModifier);
+        undo();
+        QCOMPARE(outline(schema()), atLoad);
+        QCOMPARE(schema()->currentItem(), item(schema(), "Time"));
     }
 
     // Ctrl+M on an axis tree opens the members of the current node's dimension, from a level
