@@ -108,6 +108,7 @@ XmlaSettings settingsFor(const FakeHttpServer &server)
     settings.url = server.url();
     settings.userId = QStringLiteral("ann");
     settings.password = Password;
+    settings.timeoutSeconds = 10; // a fault that loses a request fails here, not at CTest's limit
     return settings;
 }
 
