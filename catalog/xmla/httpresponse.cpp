@@ -165,8 +165,7 @@ void HttpResponse::beginBody()
     const QByteArray transfer = header("Transfer-Encoding");
     const QByteArray length = header("Content-Length");
     if (mStatus == 204 || mStatus == 304 || mStatus == 101) {
-        mFraming = Framing::None;
-        mState = State::Done;
+        mState = State::Done; // no body at all
     } else if (!transfer.isEmpty() && hasToken(transfer, "chunked")) {
         mFraming = Framing::Chunked;
         mChunk = Chunk::Size;
@@ -200,9 +199,6 @@ void HttpResponse::readBody(QByteArrayView &bytes, QByteArray &out)
     }
     case Framing::ToEnd:
         deliver(bytes, out);
-        bytes = {};
-        return;
-    case Framing::None:
         bytes = {};
         return;
     }

@@ -47,7 +47,7 @@ public:
 
 private:
     enum class State { Head, Body, Done, Failed };
-    enum class Framing { None, Length, Chunked, ToEnd };
+    enum class Framing { Length, Chunked, ToEnd };
     enum class Chunk { Size, Data, DataEnd, Trailer };
     class Inflater;
 
@@ -61,7 +61,7 @@ private:
     void fail(const QString &why);
 
     State mState = State::Head;
-    Framing mFraming = Framing::None;
+    Framing mFraming = Framing::ToEnd; // HTTP's own, when nothing else is said
     Chunk mChunk = Chunk::Size;
     QByteArray mLine;
     QList<QByteArray> mHeadLines;

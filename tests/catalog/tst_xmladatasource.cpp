@@ -88,17 +88,12 @@ QString sent(const HttpRequest &request, const QStringList &names)
     return texts.join(u'|');
 }
 
-QByteArray otherServer(const QString &name)
-{
-    return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla-msas/") + name);
-}
-
-// A TLS configuration serving the certificate tests/data/tls/<name>.crt.
+// A TLS configuration serving the certificate tests/data/xmla/tls/<name>.crt.
 QSslConfiguration serving(const QString &name)
 {
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(recorded("../tls/" + name + ".crt")));
-    tls.setPrivateKey(QSslKey(recorded("../tls/" + name + ".key"), QSsl::Rsa));
+    tls.setLocalCertificate(QSslCertificate(testData("xmla/tls/" + name + ".crt")));
+    tls.setPrivateKey(QSslKey(testData("xmla/tls/" + name + ".key"), QSsl::Rsa));
     return tls;
 }
 
@@ -182,7 +177,8 @@ private slots:
                 R"(<row><DESCRIPTION>a &amp; b <![CDATA[<c>]]> <i>d</i>&#233;</DESCRIPTION>)"
                 R"(<CUBE_NAME>x</CUBE_NAME><CUBE_NAME>second</CUBE_NAME></row>)"),
             ok + u"CUBE_NAME=x|DESCRIPTION=a & b <c> d\u00e9"_qs);
-        row("namespaces matched by URI, not prefix", recorded("../handmade/namespaces-by-uri.xml"),
+        row("namespaces matched by URI, not prefix",
+            testData("xmla/handmade/namespaces-by-uri.xml"),
             ok + "CUBE_NAME=Sales\nCUBE_NAME=Budget");
 
         // Encodings: the document's own mark or declaration decides; HTTP fills in.
@@ -252,11 +248,11 @@ private slots:
         // Faults: code (the server's when it is a number), description, source, fault code and
         // error code; the first error of the detail is the report.
         row("fault with its detail in attributes",
-            recorded("../handmade/fault-detail-attributes.xml"),
+            testData("xmla/handmade/fault-detail-attributes.xml"),
             "failed c10a0004 Query (1, 8) The syntax for 'x' is incorrect.|Analysis Server|"
             "XMLAnalysisError.0xc10a0004|3238658052|server",
             true);
-        row("error inside a result", recorded("../handmade/error-inside-result.xml"),
+        row("error inside a result", testData("xmla/handmade/error-inside-result.xml"),
             "failed c10a0009 The 'Nope' cube was not found.|Server||3238658057|server", true);
     }
 
@@ -482,13 +478,13 @@ private slots:
         row("no catalogs",
             reply(200, QByteArray(catalogs).remove(rows, catalogs.indexOf("</row>") + 6 - rows)),
             CatalogFailure::CatalogNotFound, "has no catalogs");
-        row("qualified fault", reply(500, otherServer("fault-qualified.xml"), xml),
+        row("qualified fault", reply(500, otherServerAnswer("fault-qualified.xml"), xml),
             qint32(3238658052u),
             "the user, ann, does not have access to the Retail Analysis database");
         row("exception instead of rows",
-            reply(200, otherServer("exception-instead-of-rows.xml"), xml), -1055129598,
+            reply(200, otherServerAnswer("exception-instead-of-rows.xml"), xml), -1055129598,
             "The Retail Analysis cube is being processed; try again later.");
-        row("exception after rows", reply(200, otherServer("exception-after-rows.xml"), xml),
+        row("exception after rows", reply(200, otherServerAnswer("exception-after-rows.xml"), xml),
             qint32(3238658057u), "ended by the server while the catalogs were listed");
         row("400 with JSON",
             reply(400, R"({"error":{"code":"X","details":[{}],"message":"No XMLA for you."}})",
@@ -542,8 +538,7 @@ private slots:
         QVERIFY2(!QByteArray(failure->what()).contains("Pa55"), failure->what());
     }
 
-    // A catalog from a server of another kind (hand-made answers in tests/data/xmla-msas after
-    // its documentation; a .gz file is `gzip -n` of its namesake), however the answer travels;
+    // A catalog from a server of another kind (otherServerAnswer), however the answer travels;
     // every request as such a server expects it: the address, SOAPAction with its colon, XML
     // content type, gzip offered (such a server compresses only when offered), and the
     // catalog as property and restriction, spelt as the server does.
@@ -561,8 +556,8 @@ private slots:
         server.setHandler([&](const HttpRequest &request) {
             const bool zipped = transport.contains(u"gzip");
             const QByteArray body
-                = otherServer(sent(request, { "RequestType" }).section(u'_', 1).toLower() + ".xml"
-                              + (zipped ? ".gz" : ""));
+                = otherServerAnswer(sent(request, { "RequestType" }).section(u'_', 1).toLower()
+                                    + ".xml" + (zipped ? ".gz" : ""));
             const QByteArray header = zipped ? "Content-Encoding: gzip\r\n" : "";
             return transport.contains(u"chunked")
                 ? FakeHttpServer::chunked(body, 97).replace("Transfer-", header + "Transfer-")
@@ -662,7 +657,7 @@ private slots:
         const auto restore
             = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(before); });
         QSslConfiguration trusting = before;
-        trusting.addCaCertificate(QSslCertificate(recorded("../tls/localhost.crt")));
+        trusting.addCaCertificate(QSslCertificate(testData("xmla/tls/localhost.crt")));
         QSslConfiguration::setDefaultConfiguration(trusting);
         XmlaClient client(settingsFor(server));
         XmlaDiscover catalogs;

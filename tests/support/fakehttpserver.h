@@ -22,9 +22,9 @@ struct HttpRequest
 };
 
 // A scripted HTTP server on 127.0.0.1, or an https one with the TLS configuration given: each
-// request is answered with the raw bytes the handler
-// returns (then the connection is closed, unless kept open), or held unanswered while it
-// returns nothing. Empty bytes close the connection without an answer.
+// request is answered with the raw bytes the handler returns (then the connection is closed,
+// unless kept open), or held unanswered while it returns nothing. Empty bytes close the
+// connection without an answer.
 class FakeHttpServer
 {
 public:
@@ -73,14 +73,6 @@ public:
         return complete ? out + "0\r\n\r\n" : out;
     }
 
-    static QByteArray file(const QString &path)
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", qPrintable(path));
-        return f.readAll();
-    }
-
 private:
     void read(QTcpSocket *socket)
     {
@@ -126,12 +118,28 @@ inline QByteArray reply(int status, const QByteArray &body, const QByteArray &he
         + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
+// A file under tests/data, e.g. "xmla/handmade/namespaces-by-uri.xml".
+inline QByteArray testData(const QString &path)
+{
+    QFile file(QStringLiteral(MDX_TEST_DATA_DIR "/") + path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(file.fileName()));
+    return file.readAll();
+}
+
+// A hand-made answer in the shape of a server of another kind (tests/data/xmla-msas, after its
+// documentation; a .gz file is `gzip -n` of its namesake).
+inline QByteArray otherServerAnswer(const QString &file)
+{
+    return testData(QStringLiteral("xmla-msas/") + file);
+}
+
 // What the test server answered (tests/data/xmla/recorded), and the file of its answer for the
 // cube Sales to a request: DBSCHEMA_CATALOGS catalogs.xml, MDSCHEMA_LEVELS sales-levels.xml, ...,
 // a statement execute-sales.xml.
 inline QByteArray recorded(const QString &file)
 {
-    return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla/recorded/") + file);
+    return testData(QStringLiteral("xmla/recorded/") + file);
 }
 
 inline QString recordedFile(const HttpRequest &request)

@@ -26,11 +26,6 @@ namespace {
 const Message cancelled { Prompter::Icon::Information, "Connection Failed: MdxWizard.Xmla",
                           cannotConnect + "The request was cancelled by the user." };
 
-QByteArray msas(const QString &name)
-{
-    return FakeHttpServer::file(QStringLiteral(MDX_TEST_DATA_DIR "/xmla-msas/") + name);
-}
-
 // Every grid cell, rows by "\n", cells by "|"; a right-aligned cell ends in ">".
 QString shown(const ResultGrid &grid)
 {
@@ -251,10 +246,10 @@ private slots:
         server.setHandler([](const HttpRequest &request) {
             const QString type
                 = QString::fromUtf8(request.body).section("<RequestType>", 1).section(u'<', 0, 0);
-            return FakeHttpServer::chunked(msas(type.isEmpty()
-                                                    ? "execute-cells.xml"
-                                                    : type.section(u'_', 1).toLower() + ".xml"),
-                                           500);
+            return FakeHttpServer::chunked(
+                otherServerAnswer(type.isEmpty() ? "execute-cells.xml"
+                                                 : type.section(u'_', 1).toLower() + ".xml"),
+                500);
         });
         QCOMPARE(connectTo("provider=msolap;data source=" + server.url().toString()
                            + ";initial catalog=Retail Analysis"),
@@ -284,7 +279,7 @@ private slots:
                  "failed c11c0006 The Margin calculation failed for some cells." } }) {
             QString seen;
             try {
-                seen = shown(ResultGrid(readXmlaExecuteResult(msas(file))));
+                seen = shown(ResultGrid(readXmlaExecuteResult(otherServerAnswer(file))));
             } catch (const Failure &failure) {
                 seen = "failed " + QString::number(quint32(failure.code()), 16) + ' '
                     + failure.description();
